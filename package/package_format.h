@@ -1,0 +1,53 @@
+// The package layout, shared by the installer's reader and the builder.
+//
+//   file position          size   content
+//   D                      sum    entry data, in table order, no gaps
+//   F - 16 - P             P      entry table block
+//   F - 16                 4      U: decoded size of the entry table
+//   F - 12                 4      P: stored size of the entry table block
+//   F - 8                  4      D: absolute file position of the first entry's data
+//   F - 4                  4      magic "Pack" (6B636150 as a little-endian u32)
+//
+// A block whose stored size equals its decoded size is stored as it is;
+// otherwise it is one compressed block (block_decoder.h).
+//
+// Entry table: u32 count N, then N records: zero-terminated 8-bit name
+// (subfolders separated by "\"), then eight u32: type (0 folder, 1 file),
+// size, stored size, data offset, creation time low/high, last-write time
+// low/high (Windows FILETIME). All integers unsigned 32-bit little-endian.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brindorel {
+
+constexpr std::uint32_t kPackageMagic = 0x6B636150u;  // "Pack"
+constexpr std::size_t kTrailerSize = 16;
+constexpr std::size_t kRecordNumbersSize = 32;
+constexpr std::uint32_t kEntryFolder = 0;
+constexpr std::uint32_t kEntryFile = 1;
+
+struct PackageTrailer {
+  std::uint32_t tableSize = 0;        // U
+  std::uint32_t tableStoredSize = 0;  // P
+  std::uint32_t dataStart = 0;        // D
+  std::uint32_t magic = 0;
+};
+
+struct PackageEntry {
+  std::string name;
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  std::uint32_t storedSize = 0;
+  std::uint32_t dataOffset = 0;
+  std::uint64_t creationTime = 0;
+  std::uint64_t lastWriteTime = 0;
+};
+
+using EntryList = std::vector<PackageEntry>;
+
+}  // namespace brindorel
