@@ -50,4 +50,29 @@ struct PackageEntry {
 
 using EntryList = std::vector<PackageEntry>;
 
+// Reads the 16 trailer bytes; false when the magic is not "Pack".
+bool ParseTrailer(const std::uint8_t* bytes, PackageTrailer& out);
+
+// True when the trailer's sizes fit a package that ends at `packageEnd`:
+// U + 8 does not wrap, P <= F - 16, D <= F - 16 - P.
+bool TrailerFits(const PackageTrailer& trailer, std::uint64_t packageEnd);
+
+// Parses a decoded entry table; a record that would run past `size` ends the
+// list, and so does a count larger than the records present.
+EntryList ParseEntryTable(const std::uint8_t* table, std::size_t size);
+
+std::array<std::uint8_t, kTrailerSize> SerializeTrailer(const PackageTrailer& trailer);
+std::vector<std::uint8_t> SerializeEntryTable(const EntryList& entries);
+
+// False for names that would leave the target folder: empty, absolute
+// ("\x", "/x"), with a drive ("C:..."), or with a ".." level.
+bool IsSafeEntryName(const std::string& name);
+
+// For a signed PE image: `head` holds the file's first bytes (at least the
+// DOS and PE headers), `fileSize` its size. When the security directory
+// points at a certificate table that ends exactly at the end of the file,
+// stores the table's start (where the package then ends) and returns true.
+bool SignedImagePackageEnd(const std::uint8_t* head, std::size_t headSize,
+                           std::uint64_t fileSize, std::uint64_t& packageEnd);
+
 }  // namespace brindorel
