@@ -1,0 +1,3 @@
+// Resource numbers of the installer stub.
+#pragma once
+#define IDR_HEADER_ICON 100
