@@ -23,7 +23,8 @@ constexpr std::size_t kBlockHeaderSize = 10;
 // number of bytes written, or 0 on failure: a missing block or buffer, no "JC"
 // magic, a stream that would read past blockSize or write past capacity, a
 // literal before any literal-width code, or a checksum mismatch (the bytes
-// written so far then stay in `out`). Never reads or writes out of bounds.
+// written so far then stay in `out`). Never reads or writes out of bounds;
+// bytes of `out` past the returned count may have been changed.
 std::size_t DecompressBlock(const std::uint8_t* block, std::size_t blockSize,
                             std::uint8_t* out, std::size_t capacity);
 
