@@ -1,0 +1,90 @@
+// A small driver for whole-installer runs under Wine: starts a program, finds
+// its top-level windows and their numbered controls (searching all child
+// windows, since controls sit inside panels), reads what a person would see,
+// clicks, types, answers message boxes and takes screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace brindorel::e2e {
+
+struct ControlInfo {
+  HWND handle = nullptr;
+  int number = 0;
+  std::string className;
+  std::string text;
+  bool visible = false;     // the control's own visible style
+  bool shown = false;       // visible together with every parent
+  bool enabled = false;
+  RECT rect{};              // in its parent's client coordinates
+  int parentNumber = 0;     // 0: the top-level window itself
+  std::string fontFace;
+  int fontHeight = 0;
+  int fontWeight = 0;
+};
+
+class Process {
+ public:
+  Process() = default;
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // Starts `commandLine` in `directory` (empty: the current one).
+  bool Start(const std::string& commandLine, const std::string& directory = "");
+  // Waits up to `milliseconds`; true when the process ended.
+  bool Wait(DWORD milliseconds);
+  DWORD ExitCode() const;
+  DWORD id() const { return info_.dwProcessId; }
+  bool running() const;
+  void Kill();
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// Runs a command and waits for it; returns its exit code, or -1 when it could not start.
+int RunAndWait(const std::string& commandLine, DWORD milliseconds, const std::string& directory = "");
+
+// The top-level windows of process `pid` whose class is `className` (empty: any)
+// and that are visible.
+std::vector<HWND> TopWindows(DWORD pid, const std::string& className = "");
+// Waits up to `milliseconds` for a visible top-level window of that class.
+HWND WaitForWindow(DWORD pid, const std::string& className, DWORD milliseconds);
+// Waits for a message box (class "#32770") of the process.
+HWND WaitForMessageBox(DWORD pid, DWORD milliseconds);
+
+// Every numbered descendant of `window`.
+std::vector<ControlInfo> Controls(HWND window);
+// The descendant with that control number, or nullptr.
+HWND FindControl(HWND window, int number);
+ControlInfo Describe(HWND control);
+
+std::string WindowText(HWND window);
+// Client size of a window.
+SIZE ClientSize(HWND window);
+
+// Posts a click to a button-like control (BM_CLICK), so that a handler that
+// opens a dialog does not block the driver.
+void Click(HWND control);
+// Replaces an edit field's text, as typing would.
+void SetFieldText(HWND control, const std::string& text);
+// Asks a window to close, as Alt+F4 does.
+void RequestClose(HWND window);
+// Presses a message box's button with that command id (IDOK, IDCANCEL...).
+void AnswerMessageBox(HWND box, int command);
+
+// Reads list box line `index` with the wide call (the ANSI one returned UTF-16 under Wine).
+std::string ListLine(HWND list, int index);
+int ListCount(HWND list);
+
+// Saves the window's image as a 24-bit BMP file.
+bool SaveScreenshot(HWND window, const std::string& path);
+
+// "Z:" + the Unix path with backslashes: how Wine sees a host path.
+std::string HostPath(const std::string& unixPath);
+
+}  // namespace brindorel::e2e

@@ -1,0 +1,245 @@
+#include "driver.h"
+
+#include <cstdio>
+
+namespace brindorel::e2e {
+
+Process::~Process() {
+  if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
+  if (info_.hThread != nullptr) CloseHandle(info_.hThread);
+}
+
+bool Process::Start(const std::string& commandLine, const std::string& directory) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &info_) != 0;
+}
+
+bool Process::Wait(DWORD milliseconds) {
+  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, milliseconds) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const {
+  DWORD code = 0xFFFFFFFFu;
+  if (info_.hProcess != nullptr) GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+bool Process::running() const {
+  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void Process::Kill() {
+  if (running()) {
+    TerminateProcess(info_.hProcess, 1);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+}
+
+int RunAndWait(const std::string& commandLine, DWORD milliseconds, const std::string& directory) {
+  Process process;
+  if (!process.Start(commandLine, directory)) return -1;
+  if (!process.Wait(milliseconds)) {
+    process.Kill();
+    return -1;
+  }
+  return static_cast<int>(process.ExitCode());
+}
+
+namespace {
+
+struct TopSearch {
+  DWORD pid;
+  std::string className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTop(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<TopSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof(name));
+  // Tooltips and input-method windows are never what a test looks for.
+  std::string cls(name);
+  if (cls == "tooltips_class32" || cls == "IME" || cls == "MSCTFIME UI") return TRUE;
+  if (search->className.empty() || cls == search->className) search->found.push_back(window);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectChildren(HWND window, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> TopWindows(DWORD pid, const std::string& className) {
+  TopSearch search{pid, className, {}};
+  EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForWindow(DWORD pid, const std::string& className, DWORD milliseconds) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<HWND> windows = TopWindows(pid, className);
+    if (!windows.empty()) return windows.front();
+    if (GetTickCount() - start > milliseconds) return nullptr;
+    Sleep(100);
+  }
+}
+
+HWND WaitForMessageBox(DWORD pid, DWORD milliseconds) {
+  return WaitForWindow(pid, "#32770", milliseconds);
+}
+
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(window, &text[0], length + 1);
+  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return text;
+}
+
+SIZE ClientSize(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+ControlInfo Describe(HWND control) {
+  ControlInfo info;
+  info.handle = control;
+  info.number = GetDlgCtrlID(control);
+  char name[256] = {};
+  GetClassNameA(control, name, sizeof(name));
+  info.className = name;
+  info.text = WindowText(control);
+  LONG style = GetWindowLongA(control, GWL_STYLE);
+  info.visible = (style & WS_VISIBLE) != 0;
+  info.shown = IsWindowVisible(control) != 0;
+  info.enabled = IsWindowEnabled(control) != 0;
+  HWND parent = GetParent(control);
+  GetWindowRect(control, &info.rect);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&info.rect), 2);
+  if (parent != nullptr && (GetWindowLongA(parent, GWL_STYLE) & WS_CHILD) != 0)
+    info.parentNumber = GetDlgCtrlID(parent);
+  auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+  if (font != nullptr) {
+    LOGFONTA logfont{};
+    if (GetObjectA(font, sizeof(logfont), &logfont) != 0) {
+      info.fontFace = logfont.lfFaceName;
+      info.fontHeight = logfont.lfHeight;
+      info.fontWeight = logfont.lfWeight;
+    }
+  }
+  return info;
+}
+
+std::vector<ControlInfo> Controls(HWND window) {
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
+  std::vector<ControlInfo> controls;
+  for (HWND child : children) {
+    if (GetDlgCtrlID(child) > 0) controls.push_back(Describe(child));
+  }
+  return controls;
+}
+
+HWND FindControl(HWND window, int number) {
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
+  for (HWND child : children) {
+    if (GetDlgCtrlID(child) == number) return child;
+  }
+  return nullptr;
+}
+
+void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
+
+void SetFieldText(HWND control, const std::string& text) {
+  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void RequestClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+
+void AnswerMessageBox(HWND box, int command) {
+  HWND button = GetDlgItem(box, command);
+  if (button != nullptr) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(command), 0);
+  }
+}
+
+int ListCount(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
+
+std::string ListLine(HWND list, int index) {
+  LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) return std::string();
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&wide[0]));
+  wide.resize(static_cast<std::size_t>(length));
+  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0)
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], bytes, nullptr, nullptr);
+  return text;
+}
+
+bool SaveScreenshot(HWND window, const std::string& path) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    GdiFlush();
+    DWORD rowSize = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    DWORD imageSize = rowSize * static_cast<DWORD>(height);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out != nullptr) {
+      ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
+           std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
+           std::fwrite(bits, 1, imageSize, out) == imageSize;
+      std::fclose(out);
+    }
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+std::string HostPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+}  // namespace brindorel::e2e
