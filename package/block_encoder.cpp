@@ -1,0 +1,641 @@
+// Block encoder.
+//
+// The input is parsed into tokens (literal, zero byte, near byte copy, short
+// match, long match, repeat match) by one of two parsers, then written by the
+// emitter, which adds the codes that change the decoder's settings:
+//  - literal-width codes, decided per 1 KiB of input: a stretch whose non-zero
+//    bytes all lie within 128 values gets 7-bit literals with an offset;
+//  - index-width codes, decided per 64 KiB of input from the distances the
+//    previous 64 KiB used;
+//  - raw 256-byte runs, for 256 or more literals in a row at 8 bits each.
+// Levels: 9 and above run the optimal parse; everything below runs the lazy
+// hash-chain parse (level 1 is its fastest setting, 2 to 8 search deeper).
+#include "package/block_encoder.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "package/block_decoder.h"
+
+namespace brindorel {
+namespace {
+
+constexpr std::size_t kLiteralStretch = 1024;
+constexpr std::size_t kParseChunk = 64 * 1024;
+constexpr std::uint32_t kInfinite = std::numeric_limits<std::uint32_t>::max() / 4;
+
+// ---- costs in bits ----
+
+inline unsigned FloorLog2(std::uint64_t v) {
+  unsigned r = 0;
+  while (v >>= 1) ++r;
+  return r;
+}
+inline std::uint32_t GammaBits(std::uint64_t v) { return 2 * FloorLog2(v); }  // v >= 2
+
+inline std::uint32_t LengthBonus(std::uint32_t distance) {
+  if (distance < 0x80) return 4;
+  if (distance < 639) return 0;
+  if (distance < 0x37FF) return 1;
+  if (distance < 0x10000) return 2;
+  return 3;
+}
+
+// Smallest length a long match with a newly sent distance can carry.
+inline std::uint32_t LongMinLength(std::uint32_t distance) { return LengthBonus(distance) + 2; }
+
+inline std::uint32_t LongDistanceBits(std::uint32_t distance, unsigned indexWidth) {
+  return 2 + GammaBits((std::uint64_t(distance) >> indexWidth) + 3) + indexWidth;
+}
+
+inline std::uint32_t LongBits(std::uint32_t distance, std::uint32_t length, unsigned indexWidth) {
+  return LongDistanceBits(distance, indexWidth) + GammaBits(length - LengthBonus(distance));
+}
+
+inline std::uint32_t RepeatBits(std::uint32_t length) { return 4 + GammaBits(length); }
+
+constexpr std::uint32_t kShortBits = 12;
+constexpr std::uint32_t kNearBits = 7;  // zero byte and one-byte near copy
+constexpr std::uint32_t kRawBits = 8 + 256 * 8 + 1;  // a run of its own; a continued run costs 8 less
+
+// ---- tokens ----
+
+enum TokenKind : std::uint8_t { kLiteral, kZero, kNear, kShort, kLong, kRepeat, kRaw };  // kRaw: 256 bytes
+
+struct Token {
+  TokenKind kind;
+  std::uint32_t distance;
+  std::uint32_t length;
+};
+
+// Literal setting of one stretch of input: width 8, or width 7 with offset.
+struct LiteralMode {
+  unsigned width;
+  unsigned offset;
+};
+
+inline bool Encodable(const LiteralMode& m, std::uint8_t b) {
+  return m.width == 8 || std::uint8_t(b - m.offset) < 0x80;
+}
+
+std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t size) {
+  std::vector<LiteralMode> modes;
+  LiteralMode prev{8, 0};
+  for (std::size_t start = 0; start < size; start += kLiteralStretch) {
+    std::size_t end = std::min(size, start + kLiteralStretch);
+    unsigned lo = 255, hi = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      if (data[i] == 0) continue;
+      lo = std::min<unsigned>(lo, data[i]);
+      hi = std::max<unsigned>(hi, data[i]);
+    }
+    LiteralMode m{8, 0};
+    if (lo > hi) {
+      m = prev;  // only zeros: keep whatever is set
+    } else if (hi - lo < 0x80) {
+      if (prev.width == 7 && lo >= prev.offset && hi - prev.offset < 0x80)
+        m = prev;
+      else
+        m = LiteralMode{7, std::min(lo, 0x80u)};
+    }
+    modes.push_back(m);
+    prev = m;
+  }
+  return modes;
+}
+
+// ---- match finder: hash chains over the whole input ----
+
+class MatchFinder {
+ public:
+  MatchFinder(const std::uint8_t* data, std::size_t size)
+      : data_(data), size_(size), head_(std::size_t(1) << kHashBits, kNone),
+        prev_(size, kNone), head2_(65536, kNone) {}
+
+  // Adds position p (which must be the next one not yet added).
+  void Insert(std::size_t p) {
+    if (p + 2 < size_) {
+      std::uint32_t h = Hash3(p);
+      prev_[p] = head_[h];
+      head_[h] = std::uint32_t(p);
+    }
+    if (p + 1 < size_) head2_[Pair(p)] = std::uint32_t(p);
+  }
+
+  std::size_t MatchLength(std::size_t p, std::size_t distance, std::size_t limit) const {
+    const std::uint8_t* a = data_ + p;
+    const std::uint8_t* b = a - distance;
+    std::size_t n = 0;
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+  }
+
+  // Calls found(distance, length) for candidates of growing length at p
+  // (p not yet inserted), at most `limit` bytes long.
+  template <typename F>
+  void Find(std::size_t p, std::size_t limit, unsigned chainDepth, std::size_t niceLength,
+            F&& found) const {
+    if (limit < 2) return;
+    std::size_t best = 1;
+    std::uint32_t c2 = head2_[Pair(p)];
+    if (c2 != kNone && p - c2 < 0x80) {
+      std::size_t n = MatchLength(p, p - c2, limit);
+      if (n >= 2) {
+        found(std::uint32_t(p - c2), std::uint32_t(n));
+        best = n;
+      }
+    }
+    if (limit < 3 || best >= niceLength || best >= limit) return;
+    std::uint32_t c = head_[Hash3(p)];
+    for (unsigned depth = 0; c != kNone && depth < chainDepth; ++depth, c = prev_[c]) {
+      const std::uint8_t* a = data_ + p;
+      const std::uint8_t* b = data_ + c;
+      if (b[best] != a[best] || b[0] != a[0]) continue;
+      std::size_t n = MatchLength(p, p - c, limit);
+      if (n > best) {
+        best = n;
+        found(std::uint32_t(p - c), std::uint32_t(n));
+        if (n >= niceLength || n == limit) break;
+      }
+    }
+  }
+
+ private:
+  static constexpr unsigned kHashBits = 17;
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::uint32_t Hash3(std::size_t p) const {
+    std::uint32_t v = std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8) |
+                      (std::uint32_t(data_[p + 2]) << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  std::uint32_t Pair(std::size_t p) const { return std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8); }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::vector<std::uint32_t> head_;
+  std::vector<std::uint32_t> prev_;
+  std::vector<std::uint32_t> head2_;
+};
+
+// Everything the parsers need about one position's cheap one-byte codes.
+struct Context {
+  const std::uint8_t* data;
+  std::size_t size;
+  const std::vector<LiteralMode>* modes;
+
+  // Cheapest one-byte token at p (always exists: zero byte, near copy or literal).
+  Token OneByte(std::size_t p, std::uint32_t* bits) const {
+    std::uint8_t b = data[p];
+    if (b == 0) {
+      *bits = kNearBits;
+      return Token{kZero, 0, 1};
+    }
+    for (std::uint32_t d = 1; d <= 14 && d <= p; ++d) {
+      if (data[p - d] == b) {
+        *bits = kNearBits;
+        return Token{kNear, d, 1};
+      }
+    }
+    const LiteralMode& m = (*modes)[p / kLiteralStretch];
+    *bits = Encodable(m, b) ? 1 + m.width : 1 + 8 + 18;  // width switch and back, priced roughly
+    return Token{kLiteral, 0, 1};
+  }
+};
+
+inline std::uint32_t MatchBits(std::uint32_t distance, std::uint32_t length, unsigned indexWidth,
+                               std::uint32_t lastIndex, TokenKind* kind) {
+  if (distance == lastIndex) {
+    *kind = kRepeat;
+    return RepeatBits(length);
+  }
+  if (distance < 0x80 && length <= 5) {
+    *kind = kShort;
+    return kShortBits;
+  }
+  if (length < LongMinLength(distance)) {
+    *kind = kLiteral;
+    return kInfinite;
+  }
+  *kind = kLong;
+  return LongBits(distance, length, indexWidth);
+}
+
+unsigned ChooseIndexWidth(const std::vector<std::uint32_t>& distances, unsigned current) {
+  if (distances.empty()) return current;
+  auto total = [&](unsigned w) {
+    std::uint64_t s = 0;
+    for (std::uint32_t d : distances) s += LongDistanceBits(d, w);
+    return s;
+  };
+  unsigned best = current;
+  std::uint64_t bestBits = total(current);
+  for (unsigned w = 4; w <= 24; ++w) {
+    std::uint64_t b = total(w) + 20;  // the index-width code itself
+    if (b < bestBits) {
+      bestBits = b;
+      best = w;
+    }
+  }
+  return best;
+}
+
+// Replaces 256-byte stretches of tokens that cost more than a raw run. A
+// stretch holding a short or long match is left alone: removing it would
+// change the last index that later repeat matches use.
+void UseRawRuns(std::vector<Token>& tokens, std::size_t from, const std::vector<LiteralMode>& modes,
+                std::size_t pos, unsigned indexWidth) {
+  std::vector<Token> out(tokens.begin(), tokens.begin() + std::ptrdiff_t(from));
+  std::size_t i = from;
+  while (i < tokens.size()) {
+    std::size_t covered = 0, bits = 0, j = i;
+    bool movable = true;
+    while (j < tokens.size() && covered < 256) {
+      const Token& t = tokens[j];
+      switch (t.kind) {
+        case kLiteral: bits += 1 + modes[(pos + covered) / kLiteralStretch].width; break;
+        case kZero: case kNear: bits += kNearBits; break;
+        case kRepeat: bits += RepeatBits(t.length); break;
+        case kRaw: bits += kRawBits; break;
+        case kShort: case kLong: movable = false; bits += LongBits(t.distance, t.length, indexWidth); break;
+      }
+      if (!movable) break;
+      covered += t.length;
+      ++j;
+    }
+    if (movable && covered == 256 && bits > kRawBits) {
+      out.push_back(Token{kRaw, 0, 256});
+      pos += 256;
+      i = j;
+    } else {
+      pos += tokens[i].length;
+      out.push_back(tokens[i++]);
+    }
+  }
+  tokens.swap(out);
+}
+
+// ---- lazy parse ----
+
+void ParseLazy(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_t end,
+               unsigned indexWidth, std::uint32_t& lastIndex, unsigned chainDepth,
+               std::vector<Token>& tokens) {
+  struct Pick {
+    std::uint32_t distance = 0, length = 0;
+    TokenKind kind = kLiteral;
+    int gain = 0;  // bits saved against one-byte codes
+  };
+  auto bestAt = [&](std::size_t p, std::uint32_t last) {
+    Pick pick;
+    std::size_t limit = end - p;
+    std::uint32_t oneByte = 9;
+    auto consider = [&](std::uint32_t distance, std::uint32_t length) {
+      TokenKind kind;
+      std::uint32_t cost = MatchBits(distance, length, indexWidth, last, &kind);
+      if (cost >= kInfinite) return;
+      int gain = int(length * oneByte) - int(cost);
+      if (gain > pick.gain) pick = Pick{distance, length, kind, gain};
+    };
+    if (last <= p && limit >= 2) {
+      std::size_t n = mf.MatchLength(p, last, limit);
+      if (n >= 2) consider(last, std::uint32_t(n));
+    }
+    mf.Find(p, limit, chainDepth, 64, [&](std::uint32_t d, std::uint32_t n) {
+      consider(d, n);
+      if (d < 0x80 && n > 5) consider(d, 5);
+    });
+    return pick;
+  };
+
+  const std::size_t first = tokens.size();
+  std::size_t p = begin;
+  Pick cur;
+  bool haveCur = false;
+  while (p < end) {
+    if (!haveCur) cur = bestAt(p, lastIndex);
+    mf.Insert(p);
+    haveCur = false;
+    if (cur.gain > 0 && p + 1 < end) {
+      Pick next = bestAt(p + 1, lastIndex);
+      if (next.gain > cur.gain + 9) {
+        std::uint32_t bits;
+        tokens.push_back(cx.OneByte(p, &bits));
+        ++p;
+        cur = next;
+        haveCur = true;
+        continue;
+      }
+    }
+    if (cur.gain <= 0) {
+      std::uint32_t bits;
+      tokens.push_back(cx.OneByte(p, &bits));
+      ++p;
+      continue;
+    }
+    tokens.push_back(Token{cur.kind, cur.distance, cur.length});
+    if (cur.kind != kRepeat) lastIndex = cur.distance;
+    for (std::size_t i = 1; i < cur.length; ++i) mf.Insert(p + i);
+    p += cur.length;
+  }
+  UseRawRuns(tokens, first, *cx.modes, begin, indexWidth);
+}
+
+// ---- optimal parse ----
+//
+// Forward arrivals: for every position the cheapest ways found to reach it,
+// each with the last index it leaves behind, so that repeat matches are
+// priced exactly. Matches are cut at the chunk's end.
+
+constexpr int kArrivals = 3;
+// Chain depth and nice length of the optimal parse: deeper chains gain little
+// on large inputs (chain walks are cache misses) and cost time linearly.
+constexpr unsigned kBestChain = 24;
+constexpr std::uint32_t kNiceLength = 128;
+
+struct Arrival {
+  std::uint32_t cost = kInfinite;
+  std::uint32_t lastIndex = 0;
+  std::uint32_t from = 0;      // position of the token's start
+  std::uint8_t fromSlot = 0;   // arrival slot at that position
+  Token token{kLiteral, 0, 0};
+};
+
+void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_t end,
+                  unsigned indexWidth, std::uint32_t& lastIndex, std::vector<Token>& tokens) {
+  const std::size_t n = end - begin;
+  std::vector<Arrival> arr((n + 1) * kArrivals);
+  auto at = [&](std::size_t p, int slot) -> Arrival& { return arr[(p - begin) * kArrivals + slot]; };
+  auto offer = [&](std::size_t p, std::uint32_t cost, std::uint32_t last, std::size_t from, int fromSlot,
+                   Token t) {
+    Arrival* slots = &at(p, 0);
+    int worst = 0;
+    for (int i = 0; i < kArrivals; ++i) {
+      if (slots[i].cost < kInfinite && slots[i].lastIndex == last) {
+        if (cost < slots[i].cost)
+          slots[i] = Arrival{cost, last, std::uint32_t(from), std::uint8_t(fromSlot), t};
+        return;
+      }
+      if (slots[i].cost > slots[worst].cost) worst = i;
+    }
+    if (cost < slots[worst].cost)
+      slots[worst] = Arrival{cost, last, std::uint32_t(from), std::uint8_t(fromSlot), t};
+  };
+  at(begin, 0) = Arrival{0, lastIndex, 0, 0, Token{kLiteral, 0, 0}};
+
+  struct Candidate {
+    std::uint32_t distance, length;
+  };
+  std::vector<Candidate> found;
+  for (std::size_t p = begin; p < end; ++p) {
+    const std::size_t limit = end - p;
+    found.clear();
+    mf.Find(p, limit, kBestChain, kNiceLength,
+            [&](std::uint32_t d, std::uint32_t len) { found.push_back({d, len}); });
+    // A match of nice length or more is only priced whole and then taken.
+    const bool takeWhole = !found.empty() && found.back().length >= kNiceLength;
+    mf.Insert(p);
+
+    std::uint32_t oneBits;
+    Token one = cx.OneByte(p, &oneBits);
+    int bestSlot = -1;
+    for (int s = 0; s < kArrivals; ++s) {
+      const Arrival& a = at(p, s);
+      if (a.cost >= kInfinite) continue;
+      if (bestSlot < 0 || a.cost < at(p, bestSlot).cost) bestSlot = s;
+      offer(p + 1, a.cost + oneBits, a.lastIndex, p, s, one);
+      if (limit >= 256) offer(p + 256, a.cost + kRawBits, a.lastIndex, p, s, Token{kRaw, 0, 256});
+      // Repeat of this arrival's last index.
+      if (a.lastIndex <= p) {
+        std::size_t rl = mf.MatchLength(p, a.lastIndex, limit);
+        for (std::size_t len = rl >= kNiceLength ? rl : 2; len <= rl; ++len)
+          offer(p + len, a.cost + RepeatBits(std::uint32_t(len)), a.lastIndex, p, s,
+                Token{kRepeat, a.lastIndex, std::uint32_t(len)});
+      }
+    }
+    // New distances leave the same state whatever the arrival, so only the
+    // cheapest arrival can matter: lengths from the shortest usable up to
+    // each candidate's.
+    std::uint32_t longest = found.empty() ? 0 : found.back().length;
+    if (bestSlot >= 0) {
+      const std::uint32_t base = at(p, bestSlot).cost;
+      std::uint32_t prevLen = 1;
+      for (const Candidate& c : found) {
+        for (std::uint32_t len = takeWhole ? c.length : prevLen + 1; len <= c.length; ++len) {
+          if (c.distance < 0x80 && len <= 5)
+            offer(p + len, base + kShortBits, c.distance, p, bestSlot, Token{kShort, c.distance, len});
+          if (len >= LongMinLength(c.distance))
+            offer(p + len, base + LongBits(c.distance, len, indexWidth), c.distance, p, bestSlot,
+                  Token{kLong, c.distance, len});
+        }
+        prevLen = c.length;
+      }
+    }
+    // Positions inside a whole-taken match are skipped.
+    if (takeWhole) {
+      for (std::size_t i = 1; i < longest; ++i) mf.Insert(p + i);
+      // Only the arrivals at p + longest matter now; carry them forward.
+      std::size_t q = p + longest;
+      for (std::size_t r = p + 1; r < q; ++r)
+        for (int s = 0; s < kArrivals; ++s) at(r, s).cost = kInfinite;
+      p = q - 1;
+    }
+  }
+
+  int bestSlot = 0;
+  for (int s = 1; s < kArrivals; ++s)
+    if (at(end, s).cost < at(end, bestSlot).cost) bestSlot = s;
+  lastIndex = at(end, bestSlot).lastIndex;
+
+  std::size_t startIndex = tokens.size();
+  std::size_t p = end;
+  int slot = bestSlot;
+  while (p > begin) {
+    const Arrival& a = at(p, slot);
+    tokens.push_back(a.token);
+    slot = a.fromSlot;
+    p = a.from;
+  }
+  std::reverse(tokens.begin() + std::ptrdiff_t(startIndex), tokens.end());
+}
+
+// ---- emitter ----
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  void Put(std::uint32_t value, unsigned n) {  // n <= 32, most significant first
+    for (unsigned i = n; i-- > 0;) Bit((value >> i) & 1u);
+  }
+  void Bit(unsigned b) {
+    word_ = (word_ << 1) | b;
+    if (++used_ == 32) Flush();
+  }
+  void Gamma(std::uint64_t v) {  // v >= 2
+    unsigned top = FloorLog2(v);
+    for (unsigned i = top; i-- > 0;) {
+      Bit(unsigned(v >> i) & 1u);
+      Bit(i > 0 ? 1u : 0u);
+    }
+  }
+  void Finish() {
+    if (used_ == 0) return;
+    word_ <<= 32 - used_;
+    Flush();
+  }
+
+ private:
+  void Flush() {
+    for (int i = 0; i < 4; ++i) out_.push_back(std::uint8_t(word_ >> (8 * i)));
+    word_ = 0;
+    used_ = 0;
+  }
+  std::vector<std::uint8_t>& out_;
+  std::uint32_t word_ = 0;
+  unsigned used_ = 0;
+};
+
+struct Emitter {
+  BitWriter& w;
+  const std::uint8_t* data;
+  const std::vector<LiteralMode>& modes;
+  std::size_t pos = 0;
+  LiteralMode mode{0, 0};
+  unsigned indexWidth = 8;
+
+  void SetMode(const LiteralMode& m) {
+    w.Put(0b001, 3);
+    w.Put(0, 4);
+    w.Bit(0);
+    w.Bit(m.width == 8 ? 1 : 0);
+    if (m.width == 7) w.Put(m.offset, 8);
+    mode = m;
+  }
+  void SetIndexWidth(unsigned width) {
+    unsigned n = width < 16 ? 1 : width < 32 ? 2 : 3;
+    w.Put(0b000, 3);
+    w.Put(0, 7);
+    w.Put(n, 2);
+    w.Put(width, n + 3);
+    indexWidth = width;
+  }
+  void Literal(std::uint8_t b) {
+    const LiteralMode& want = modes[pos / kLiteralStretch];
+    if (mode.width == 0 || !Encodable(mode, b)) SetMode(Encodable(want, b) ? want : LiteralMode{8, 0});
+    else if (mode.width != want.width || mode.offset != want.offset) {
+      if (Encodable(want, b)) SetMode(want);
+    }
+    w.Bit(1);
+    w.Put(std::uint8_t(b - mode.offset), mode.width);
+  }
+  void Raw(std::size_t runs) {
+    w.Put(0b001, 3);
+    w.Put(0, 4);
+    w.Bit(1);
+    for (std::size_t r = 0; r < runs; ++r) {
+      for (std::size_t i = 0; i < 256; ++i) w.Put(data[pos + i], 8);
+      pos += 256;
+      w.Bit(r + 1 < runs ? 1 : 0);
+    }
+  }
+  void Emit(const Token* t, std::size_t count) {
+    for (std::size_t i = 0; i < count;) {
+      const Token& k = t[i];
+      if (k.kind == kRaw) {
+        std::size_t runs = 1;
+        while (i + runs < count && t[i + runs].kind == kRaw) ++runs;
+        Raw(runs);
+        i += runs;
+        continue;
+      }
+      if (k.kind == kLiteral) {
+        Literal(data[pos]);
+        ++pos;
+        ++i;
+        continue;
+      }
+      switch (k.kind) {
+        case kZero:
+          w.Put(0b0010001, 7);
+          break;
+        case kNear:
+          w.Put(0b001, 3);
+          w.Put(k.distance + 1, 4);
+          break;
+        case kShort:
+          w.Put(0b000, 3);
+          w.Put(k.distance, 7);
+          w.Put(k.length - 2, 2);
+          break;
+        case kRepeat:
+          w.Put(0b01, 2);
+          w.Gamma(2);
+          w.Gamma(k.length);
+          break;
+        case kLong:
+          w.Put(0b01, 2);
+          w.Gamma((std::uint64_t(k.distance) >> indexWidth) + 3);
+          if (indexWidth > 0) w.Put(k.distance & ((1u << indexWidth) - 1), indexWidth);
+          w.Gamma(k.length - LengthBonus(k.distance));
+          break;
+        case kLiteral:
+        case kRaw:
+          break;
+      }
+      pos += k.length;
+      ++i;
+    }
+  }
+};
+
+void StoreLe32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
+  if (data == nullptr) size = 0;
+  if (size > 0xFFFFFFFFu - 16) return {};  // the header holds a 32-bit size
+  std::vector<std::uint8_t> out(kBlockHeaderSize, 0);
+  out[0] = 'J';
+  out[1] = 'C';
+  StoreLe32(out.data() + 2, std::uint32_t(size));
+  StoreLe32(out.data() + 6, BlockChecksum(data, size));
+  out.reserve(kBlockHeaderSize + size + size / 64 + 64);
+
+  BitWriter bw(out);
+  std::vector<LiteralMode> modes = PlanLiteralModes(data, size);
+  Emitter em{bw, data, modes};
+  // A width code first, so that the stream is complete even without literals.
+  em.SetMode(modes.empty() ? LiteralMode{8, 0} : modes[0]);
+
+  if (size > 0) {
+    MatchFinder mf(data, size);
+    Context cx{data, size, &modes};
+    std::uint32_t lastIndex = 1;
+    unsigned chainDepth = level <= 1 ? 8 : unsigned(8 + 8 * std::min(level, 8));
+    std::vector<Token> tokens;
+    std::vector<std::uint32_t> distances;
+    for (std::size_t begin = 0; begin < size; begin += kParseChunk) {
+      std::size_t end = std::min(size, begin + kParseChunk);
+      tokens.clear();
+      if (level >= kBlockLevelBest)
+        ParseOptimal(cx, mf, begin, end, em.indexWidth, lastIndex, tokens);
+      else
+        ParseLazy(cx, mf, begin, end, em.indexWidth, lastIndex, chainDepth, tokens);
+      em.Emit(tokens.data(), tokens.size());
+      distances.clear();
+      for (const Token& t : tokens)
+        if (t.kind == kLong) distances.push_back(t.distance);
+      unsigned width = ChooseIndexWidth(distances, em.indexWidth);
+      if (width != em.indexWidth && end < size) em.SetIndexWidth(width);
+    }
+  }
+  // End code.
+  bw.Put(0, 3);
+  bw.Put(0, 7);
+  bw.Put(0, 2);
+  bw.Finish();
+  return out;
+}
+
+}  // namespace brindorel
