@@ -1,0 +1,79 @@
+// Runs the language chooser under Wine; a thread timer plays the user.
+#include "ui/language_chooser.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/control_surface.h"
+
+namespace brindorel {
+namespace {
+
+// What the timer saw and which answer it gives.
+struct Script {
+  int selectLine = 0;  // -1: clear the selection and press OK, then close
+  bool close = false;
+  std::string title;
+  std::vector<std::string> lines;
+  int selectedAtStart = -2;
+};
+Script g_script;
+
+void CALLBACK PlayUser(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND window = FindWindowA("BrindorelLanguage", nullptr);
+  if (!window) return;
+  KillTimer(nullptr, id);
+  char text[64];
+  GetWindowTextA(window, text, sizeof text);
+  g_script.title = text;
+  HWND list = GetDlgItem(window, LanguageList);
+  HWND ok = GetDlgItem(window, LanguageOk);
+  const int count = static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    g_script.lines.push_back(text);
+  }
+  g_script.selectedAtStart = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
+  if (g_script.close) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return;
+  }
+  SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(g_script.selectLine), 0);
+  SendMessageA(ok, BM_CLICK, 0, 0);  // ignored while nothing is selected
+  if (g_script.selectLine < 0) PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+std::string RunWithUser(const std::string& list, Script script) {
+  g_script = script;
+  SetTimer(nullptr, 0, 50, PlayUser);
+  return RunLanguageChooser(list);
+}
+
+TEST(LanguageChooser, ShowsEntriesAndReturnsTheChosenFile) {
+  const std::string list = "english.lng#9|german.lng#7|";
+  EXPECT_EQ(RunWithUser(list, Script{}), "english.lng");
+  EXPECT_EQ(g_script.title, " Brindorel");
+  EXPECT_EQ(g_script.lines, (std::vector<std::string>{" ENGLISH", " GERMAN"}));
+  EXPECT_EQ(g_script.selectedAtStart, 0);
+
+  Script second;
+  second.selectLine = 1;
+  EXPECT_EQ(RunWithUser(list, second), "german.lng");
+  EXPECT_EQ(FindWindowA("BrindorelLanguage", nullptr), nullptr);  // closed again
+}
+
+TEST(LanguageChooser, CloseOrOkWithoutSelectionGivesNoFile) {
+  Script close;
+  close.close = true;
+  EXPECT_EQ(RunWithUser("english.lng#9|german.lng#7|", close), "");
+  Script none;
+  none.selectLine = -1;
+  EXPECT_EQ(RunWithUser("english.lng#9|german.lng#7|", none), "");
+}
+
+}  // namespace
+}  // namespace brindorel
