@@ -48,8 +48,8 @@ class WizardWindowSurface : public ControlSurface {
   // Runs the message loop until one of the window's events arrives; false when
   // the thread's quit message arrived instead.
   bool WaitForEvent(WizardEvent& event);
-  // Handles every waiting message (so the window repaints) and drops the
-  // events they produce.
+  // Handles every waiting message (so the window repaints) and drops every
+  // queued event, also those queued before the call.
   void ProcessPendingMessages();
 
   void* WindowHandle() const;            // HWND
