@@ -1,0 +1,317 @@
+#include "services/process_runner.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <map>
+#include <vector>
+
+namespace brindorel {
+
+namespace {
+
+struct StartedProgram {
+  HANDLE process = nullptr;
+  std::int32_t process_id = 0;
+  HANDLE input = nullptr;   // our writing end of its standard input
+  HANDLE output = nullptr;  // our reading end of its standard output
+  HANDLE error = nullptr;   // our reading end of its standard error
+};
+
+// The process-wide list of kept programs, guarded by one critical section.
+class ProgramList {
+ public:
+  ProgramList() { InitializeCriticalSection(&lock_); }
+  ~ProgramList() { DeleteCriticalSection(&lock_); }
+  ProgramList(const ProgramList&) = delete;
+  ProgramList& operator=(const ProgramList&) = delete;
+
+  ProgramHandle Add(const StartedProgram& program) {
+    Locked hold(lock_);
+    // Values 0 and 1 are the "nothing started" and "started, not kept" results.
+    do {
+      ++last_;
+    } while (last_ < 2 || programs_.count(last_) != 0);
+    programs_[last_] = program;
+    return last_;
+  }
+
+  bool Find(ProgramHandle handle, StartedProgram* program) {
+    Locked hold(lock_);
+    auto found = programs_.find(handle);
+    if (found == programs_.end()) return false;
+    *program = found->second;
+    return true;
+  }
+
+  bool Remove(ProgramHandle handle, StartedProgram* program) {
+    Locked hold(lock_);
+    auto found = programs_.find(handle);
+    if (found == programs_.end()) return false;
+    *program = found->second;
+    programs_.erase(found);
+    return true;
+  }
+
+  // Takes the input pipe out of the record so that it is closed only once.
+  HANDLE TakeInput(ProgramHandle handle) {
+    Locked hold(lock_);
+    auto found = programs_.find(handle);
+    if (found == programs_.end()) return nullptr;
+    HANDLE input = found->second.input;
+    found->second.input = nullptr;
+    return input;
+  }
+
+ private:
+  class Locked {
+   public:
+    explicit Locked(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
+    ~Locked() { LeaveCriticalSection(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+   private:
+    CRITICAL_SECTION& lock_;
+  };
+
+  CRITICAL_SECTION lock_;
+  std::map<ProgramHandle, StartedProgram> programs_;
+  ProgramHandle last_ = 1;
+};
+
+ProgramList& Programs() {
+  static ProgramList list;
+  return list;
+}
+
+void CloseIfOpen(HANDLE& handle) {
+  if (handle != nullptr) CloseHandle(handle);
+  handle = nullptr;
+}
+
+// Replaces our end of a new pipe by a duplicate the child does not inherit.
+HANDLE NotInherited(HANDLE handle) {
+  HANDLE copy = nullptr;
+  HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, handle, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) copy = nullptr;
+  CloseHandle(handle);
+  return copy;
+}
+
+// A pipe whose `child_end` (the reading end when `child_reads`) is inherited
+// and whose other end is ours. Both stay null when it cannot be made.
+void MakePipe(bool child_reads, HANDLE* child_end, HANDLE* own_end) {
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof attributes;
+  attributes.bInheritHandle = TRUE;
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  *child_end = nullptr;
+  *own_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &attributes, 0)) return;
+  *child_end = child_reads ? read_end : write_end;
+  *own_end = NotInherited(child_reads ? write_end : read_end);
+  if (*own_end == nullptr) CloseIfOpen(*child_end);
+}
+
+std::string CommandLine(const std::string& path, const std::string& parameters) {
+  std::string command = (!path.empty() && path[0] == '"') ? path : '"' + path + '"';
+  if (!parameters.empty()) command += ' ' + parameters;
+  return command;
+}
+
+// For the shell: the folder of the path, up to and including its last "\".
+std::string PathFolder(const std::string& path) {
+  std::string::size_type last = path.find_last_of('\\');
+  if (last == std::string::npos || last == 0) return "";
+  return path.substr(0, last + 1);
+}
+
+ProgramHandle StartThroughShell(const std::string& path, const std::string& parameters, std::string directory,
+                                std::uint32_t flags, WORD show) {
+  if (directory.empty()) directory = PathFolder(path);
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  // No error box from the shell: a failed start is reported only by the result.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = "Open";
+  info.lpFile = path.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  info.nShow = show;
+  if (!ShellExecuteExA(&info)) return 0;
+  // The shell may hand the document to a program that already runs and then
+  // gives no process handle.
+  if ((flags & StartWait) != 0 && info.hProcess != nullptr) WaitForSingleObject(info.hProcess, INFINITE);
+  if ((flags & StartKeep) != 0) {
+    StartedProgram program;
+    program.process = info.hProcess;
+    program.process_id = -1;
+    return Programs().Add(program);
+  }
+  if (info.hProcess != nullptr) CloseHandle(info.hProcess);
+  return 1;
+}
+
+std::string ReadPipe(HANDLE pipe, bool wait) {
+  std::string data;
+  if (pipe == nullptr) return data;
+  char buffer[4096];
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available == 0) {
+      if (!wait || !data.empty()) break;
+      available = 1;  // block in ReadFile until something arrives or the writer closes
+    }
+    DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer, wanted, &got, nullptr) || got == 0) break;
+    data.append(buffer, got);
+  }
+  return data;
+}
+
+}  // namespace
+
+ProgramHandle StartProgram(const std::string& path, const std::string& parameters, const std::string& directory,
+                           std::uint32_t flags, ProgramHandle earlier) {
+  const bool hidden = (flags & StartHidden) != 0;
+  const bool keep = (flags & StartKeep) != 0;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+  DWORD creation = NORMAL_PRIORITY_CLASS | (hidden ? DETACHED_PROCESS : 0);
+  BOOL inherit = FALSE;
+
+  HANDLE child_input = nullptr, child_output = nullptr, child_error = nullptr;
+  StartedProgram program;
+  StartedProgram earlier_program;
+  if ((flags & StartChained) != 0 && Programs().Find(earlier, &earlier_program) &&
+      earlier_program.output != nullptr) {
+    // The earlier program keeps its own reading end; the new program gets an
+    // inheritable copy, which is closed here once it has been handed over.
+    HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, earlier_program.output, self, &child_input, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+      child_input = nullptr;
+    }
+  } else if (keep && (flags & StartWriteInput) != 0) {
+    MakePipe(true, &child_input, &program.input);
+  }
+  if (keep && (flags & StartReadOutput) != 0) MakePipe(false, &child_output, &program.output);
+  if (keep && (flags & StartReadError) != 0) MakePipe(false, &child_error, &program.error);
+  if (child_input != nullptr || child_output != nullptr || child_error != nullptr) {
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    inherit = TRUE;
+    creation &= ~static_cast<DWORD>(DETACHED_PROCESS);
+    startup.hStdInput = child_input != nullptr ? child_input : GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = child_output != nullptr ? child_output : GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = child_error != nullptr ? child_error : GetStdHandle(STD_ERROR_HANDLE);
+  }
+
+  std::string command = CommandLine(path, parameters);
+  std::vector<char> command_buffer(command.begin(), command.end());
+  command_buffer.push_back('\0');
+  PROCESS_INFORMATION created = {};
+  BOOL started = CreateProcessA(nullptr, command_buffer.data(), nullptr, nullptr, inherit, creation, nullptr,
+                                directory.empty() ? nullptr : directory.c_str(), &startup, &created);
+  CloseIfOpen(child_input);
+  CloseIfOpen(child_output);
+  CloseIfOpen(child_error);
+
+  if (!started) {
+    CloseIfOpen(program.input);
+    CloseIfOpen(program.output);
+    CloseIfOpen(program.error);
+    const std::uint32_t pipe_flags = StartReadOutput | StartWriteInput | StartReadError | StartChained;
+    if ((flags & pipe_flags) != 0) return 0;
+    return StartThroughShell(path, parameters, directory, flags, startup.wShowWindow);
+  }
+
+  CloseHandle(created.hThread);
+  if ((flags & StartWait) != 0) WaitForSingleObject(created.hProcess, INFINITE);
+  if (!keep) {
+    CloseHandle(created.hProcess);
+    return 1;
+  }
+  program.process = created.hProcess;
+  program.process_id = static_cast<std::int32_t>(created.dwProcessId);
+  return Programs().Add(program);
+}
+
+std::uint32_t QueryExitCode(ProgramHandle program) {
+  StartedProgram found;
+  DWORD code = 0;
+  if (!Programs().Find(program, &found) || found.process == nullptr) return 0;
+  if (!GetExitCodeProcess(found.process, &code)) return 0;
+  return code;
+}
+
+int IsStillRunning(ProgramHandle program) {
+  StartedProgram found;
+  if (!Programs().Find(program, &found) || found.process == nullptr) return 0;
+  if (WaitForSingleObject(found.process, 0) == WAIT_TIMEOUT) return 1;
+  if (found.output == nullptr) return 0;
+  DWORD available = 0;
+  if (!PeekNamedPipe(found.output, nullptr, 0, nullptr, &available, nullptr)) return 0;
+  return available > 0 ? 1 : 0;
+}
+
+int TerminateProgram(ProgramHandle program) {
+  StartedProgram found;
+  if (!Programs().Find(program, &found) || found.process == nullptr) return 0;
+  return TerminateProcess(found.process, 0xFFFFFFFFu) ? 1 : 0;
+}
+
+void ReleaseProgram(ProgramHandle program) {
+  StartedProgram found;
+  if (!Programs().Remove(program, &found)) return;
+  CloseIfOpen(found.process);
+  CloseIfOpen(found.input);
+  CloseIfOpen(found.output);
+  CloseIfOpen(found.error);
+}
+
+ProgramHandle IsKnownProgram(ProgramHandle program) {
+  StartedProgram found;
+  return Programs().Find(program, &found) ? program : 0;
+}
+
+std::int32_t ProgramProcessId(ProgramHandle program) {
+  StartedProgram found;
+  return Programs().Find(program, &found) ? found.process_id : 0;
+}
+
+std::string ReadProgramOutput(ProgramHandle program, bool wait) {
+  StartedProgram found;
+  if (!Programs().Find(program, &found)) return "";
+  return ReadPipe(found.output, wait);
+}
+
+std::string ReadProgramError(ProgramHandle program, bool wait) {
+  StartedProgram found;
+  if (!Programs().Find(program, &found)) return "";
+  return ReadPipe(found.error, wait);
+}
+
+int WriteProgramInput(ProgramHandle program, const std::string& data) {
+  StartedProgram found;
+  if (!Programs().Find(program, &found) || found.input == nullptr) return 0;
+  std::string::size_type written = 0;
+  while (written < data.size()) {
+    DWORD chunk = 0;
+    DWORD wanted = static_cast<DWORD>(data.size() - written);
+    if (!WriteFile(found.input, data.data() + written, wanted, &chunk, nullptr) || chunk == 0) return 0;
+    written += chunk;
+  }
+  return 1;
+}
+
+void CloseProgramInput(ProgramHandle program) {
+  HANDLE input = Programs().TakeInput(program);
+  CloseIfOpen(input);
+}
+
+}  // namespace brindorel
