@@ -1,0 +1,28 @@
+// Registry text values and the named-mutex claim.
+// Roots are the predefined key numbers (80000000 hex HKEY_CLASSES_ROOT,
+// 80000001 hex HKEY_CURRENT_USER, 80000002 hex HKEY_LOCAL_MACHINE, ...) and
+// are handed to the system unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brindorel {
+
+// Reads a text value of at most 255 bytes; the empty text when the key or
+// value is missing, the data is longer, or any call fails. The result stops
+// at the first zero byte.
+std::string ReadRegistryText(std::uint32_t root, const std::string& subkey, const std::string& name);
+
+// Creates the key (with every missing level) and stores the text as REG_SZ
+// with its terminating zero. 0: key not created/opened, 1: key opened but the
+// value not written, 2: written.
+int WriteRegistryText(std::uint32_t root, const std::string& subkey, const std::string& name,
+                      const std::string& text);
+
+// Creates the named mutex. 1 when a mutex of that name already existed (the
+// new handle is closed again); otherwise 0 and the handle stays open until
+// the process ends, so the name stays taken.
+int ClaimInstanceName(const std::string& name);
+
+}  // namespace brindorel
