@@ -10,7 +10,6 @@ namespace brindorel {
 
 namespace {
 
-constexpr std::uint32_t kClassesRoot = 0x80000000u;
 constexpr std::uint32_t kLocalMachine = 0x80000002u;
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
@@ -35,14 +34,11 @@ std::string QuillmarkFolder(const char* verb) {
   // Bits 16-23 of the version hold the build number's low byte on the NT line;
   // those systems keep the association under Applications in HKCR.
   bool applications_key = (GetVersion() & 0x00FF0000u) != 0;
-  std::uint32_t root = applications_key ? kClassesRoot : kLocalMachine;
+  HKEY root = applications_key ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
   std::string subkey = std::string(applications_key ? "Applications" : "Software\\Classes") +
                        "\\Quillmark.exe\\shell\\" + verb + "\\command";
   HKEY key = nullptr;
-  if (RegOpenKeyExA(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)), subkey.c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
-    return "";
-  }
+  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
   char buffer[260];
   DWORD size = sizeof buffer;
   LONG status = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);

@@ -7,8 +7,9 @@ namespace brindorel {
 namespace {
 
 HKEY RootKey(std::uint32_t root) {
-  // The predefined keys are plain numbers cast to HKEY by the system headers.
-  return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root));
+  // The predefined keys are 32-bit numbers that the system headers widen with
+  // their sign (HKEY_CURRENT_USER is (HKEY)(LONG)0x80000001).
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root)));
 }
 
 }  // namespace
