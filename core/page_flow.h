@@ -83,7 +83,8 @@ class WizardActions {
 
 class PageFlow {
  public:
-  PageFlow(InstallerState& state, const InterfaceTexts& texts, TrackedSurface& surface, WizardActions& actions);
+  PageFlow(InstallerState& state, const InterfaceTexts& texts, TrackedSurface& surface,
+           WizardActions& actions);
 
   // Acts on one event; events of other windows are ignored.
   void Handle(const WizardEvent& event);
