@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "services/ini_document.h"
+
 namespace brindorel {
 
 // Largest file that is read; a larger one counts as an empty document that is
@@ -25,5 +27,9 @@ void WriteIniString(const std::string& key, const std::string& value);
 void WriteIniNumber(const std::string& key, std::int32_t value);
 // Writes the document back if it was changed, then forgets it.
 void CloseIniFile();
+
+// The open document itself, for code that reads through an IniDocument. With
+// nothing open it is an empty document whose changes are never written.
+IniDocument& CurrentIniDocument();
 
 }  // namespace brindorel

@@ -123,4 +123,6 @@ void CloseIniFile() {
   s.document = IniDocument();
 }
 
+IniDocument& CurrentIniDocument() { return State().document; }
+
 }  // namespace brindorel
