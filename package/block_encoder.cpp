@@ -594,7 +594,7 @@ void StoreLe32(std::uint8_t* p, std::uint32_t v) {
 
 std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
   if (data == nullptr) size = 0;
-  if (size > 0xFFFFFFFFu - 16) return {};  // the header holds a 32-bit size
+  if ((std::uint64_t(size) >> 32) != 0) return {};  // the header holds a 32-bit size
   std::vector<std::uint8_t> out(kBlockHeaderSize, 0);
   out[0] = 'J';
   out[1] = 'C';
