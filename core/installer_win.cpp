@@ -1,0 +1,122 @@
+#include "core/installer.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "package/package_reader.h"
+#include "services/file_system.h"
+#include "services/folders.h"
+#include "services/ini_file.h"
+#include "services/process_runner.h"
+#include "services/registry.h"
+
+namespace brindorel {
+namespace {
+
+// The full path of the running executable, however long the system gives it.
+std::string OwnExecutablePath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::string();
+    if (length < buffer.size()) return std::string(buffer.data(), length);
+    if (buffer.size() >= 32768) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// SetupPromptReboot lives in setupapi.dll, which is loaded from the system
+// folder only when a restart is asked for.
+void PromptReboot() {
+  char system[MAX_PATH];
+  UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  std::string path = std::string(system, length) + "\\setupapi.dll";
+  HMODULE library = LoadLibraryA(path.c_str());
+  if (library == nullptr) return;
+  using PromptFunction = int(WINAPI*)(void*, HWND, BOOL);
+  auto prompt = reinterpret_cast<PromptFunction>(
+      reinterpret_cast<void*>(GetProcAddress(library, "SetupPromptReboot")));
+  if (prompt != nullptr) prompt(nullptr, nullptr, FALSE);
+  FreeLibrary(library);
+}
+
+void ReadFirstPass(InstallerState& state) {
+  OpenIniFile(state.settingsPath);
+  ReadFirstSettings(CurrentIniDocument(), state.settings);
+  CloseIniFile();
+}
+
+}  // namespace
+
+void HardenLibrarySearch() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (kernel == nullptr) return;
+  using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
+  auto setDefault = reinterpret_cast<SetDefaultDirs>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  if (setDefault != nullptr) setDefault(kSearchSystem32);
+  // Older systems: at least take the current folder out of the search.
+  using SetDllDir = BOOL(WINAPI*)(LPCSTR);
+  auto setDir = reinterpret_cast<SetDllDir>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+  if (setDir != nullptr) setDir("");
+}
+
+void RunInstaller() {
+  InstallerState state;
+
+  // 1. A second installer of this product ends at once and touches nothing.
+  if (ClaimInstanceName(kInstanceName) == 1) return;
+  state.instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceName);
+
+  // 2.-4. The working folder. Files an earlier run left there are removed
+  // first, so a stale companion program, readme or language file of another
+  // package can never run or show; the claim above guarantees that no other
+  // installer uses the folder now.
+  state.workFolder = GetTempFolder();
+  if (!state.workFolder.empty()) state.workFolder += kWorkFolderName;
+  state.installerPath = OwnExecutablePath();
+  state.settingsPath = state.workFolder + "setup.ini";
+  state.currentPage = 1;
+  state.settings.reboot = 0;
+  if (!state.workFolder.empty()) {
+    RemoveFolder(state.workFolder, "*.*", 0);
+    MakeFolderPath(state.workFolder);
+  }
+
+  // 5. Unpack the package appended to our own file.
+  if (!state.workFolder.empty()) {
+    ReadPackage(state.installerPath);
+    ExtractPackage(state.workFolder, "");
+  }
+
+  // 6. First settings pass.
+  ReadFirstPass(state);
+
+  // 7. The wizard.
+  WizardOutcome outcome = RunWizard(state);
+  if (outcome == WizardOutcome::Completed) {
+    // E2. The working folder goes.
+    if (!state.workFolder.empty()) RemoveFolder(state.workFolder, "*.*", 0);
+    // E3. Restart question, only after an installation that asks for it;
+    // otherwise the installed program when the user asked for it.
+    if (state.settings.reboot != 0) {
+      if (state.installationRan) PromptReboot();
+    } else {
+      std::string program = ProgramToStartAtExit(state);
+      if (!program.empty()) StartProgram(program, "", state.installFolder, 0);
+    }
+  }
+  if (outcome != WizardOutcome::EndAtOnce && state.instanceMutex != nullptr) {
+    // E4.
+    CloseHandle(state.instanceMutex);
+    state.instanceMutex = nullptr;
+  }
+  // E5. A document still open is written if it was changed.
+  CloseIniFile();
+}
+
+}  // namespace brindorel

@@ -1,0 +1,205 @@
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "core/installer.h"
+#include "core/page_flow.h"
+#include "resources/resource_ids.h"
+#include "services/file_system.h"
+#include "services/folders.h"
+#include "services/ini_file.h"
+#include "services/process_runner.h"
+#include "services/registry.h"
+#include "services/text.h"
+#include "ui/control_surface.h"
+#include "ui/interface_texts.h"
+#include "ui/language_chooser.h"
+#include "ui/wizard_window.h"
+
+namespace brindorel {
+namespace {
+
+constexpr std::uint32_t kCurrentUser = 0x80000001u;
+
+std::uint32_t ReadLittle32(const unsigned char* p) {
+  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+         (std::uint32_t(p[3]) << 24);
+}
+
+// The built-in header icon: the 32 x 32 image of the .ico file carried in
+// our own resources.
+HICON LoadBuiltInHeaderIcon() {
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_HEADER_ICON), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (found == nullptr) return nullptr;
+  HGLOBAL loaded = LoadResource(nullptr, found);
+  DWORD size = SizeofResource(nullptr, found);
+  auto* bytes = static_cast<const unsigned char*>(LockResource(loaded));
+  if (bytes == nullptr || size < 6) return nullptr;
+  unsigned count = bytes[4] | (unsigned(bytes[5]) << 8);
+  for (unsigned i = 0; i < count; ++i) {
+    std::size_t entry = 6 + 16 * std::size_t(i);
+    if (entry + 16 > size) break;
+    if (bytes[entry] != 32) continue;
+    std::uint32_t length = ReadLittle32(bytes + entry + 8);
+    std::uint32_t offset = ReadLittle32(bytes + entry + 12);
+    if (offset > size || length > size - offset) break;
+    return CreateIconFromResourceEx(const_cast<unsigned char*>(bytes + offset), length, TRUE, 0x00030000, 32, 32,
+                                    LR_DEFAULTCOLOR);
+  }
+  return nullptr;
+}
+
+InterfaceTexts LoadTexts(const InstallerState& state) {
+  const Settings& s = state.settings;
+  std::string file = ChooseLanguageFile(s.language, GetUserDefaultLangID(), RunLanguageChooser);
+  OpenIniFile(state.workFolder + file);
+  InterfaceTexts texts = LoadInterfaceTexts(CurrentIniDocument(), s.titel, s.version);
+  CloseIniFile();
+  return texts;
+}
+
+void ReadSecondPass(InstallerState& state, ControlSurface& surface) {
+  OpenIniFile(state.settingsPath);
+  ReadSecondSettings(CurrentIniDocument(), state.settings,
+                     [](const std::string& text) { return ExpandFolderPlaceholders(text); });
+  CloseIniFile();
+  ApplySecondPassControls(surface, DecideSecondPassControls(state.settings));
+}
+
+// The previous installation's choices, remembered under the product key.
+void ReadPreviousChoices(InstallerState& state, ControlSurface& surface) {
+  state.productKey = std::string(kProductKeyBase) + state.settings.guid;
+  std::string installDir = ReadRegistryText(kCurrentUser, state.productKey, "InstallDir");
+  std::string startMenu = ReadRegistryText(kCurrentUser, state.productKey, "StartMenu");
+  std::string desktopIcon = ReadRegistryText(kCurrentUser, state.productKey, "DesktopIcon");
+  surface.SetText(InstallDirField, installDir.empty() ? state.settings.defaultInstallDir : installDir);
+  surface.SetText(MenuFolderField, startMenu.empty() ? state.settings.defaultMenuFolder : startMenu);
+  std::int32_t desktop = desktopIcon.empty() ? state.settings.desktop : TextToNumber(desktopIcon);
+  surface.SetState(DesktopIconBox, desktop != 0 ? 1 : 0);
+}
+
+// The system's side of the page flow.
+class WindowsWizardActions : public WizardActions {
+ public:
+  WindowsWizardActions(InstallerState& state, WizardWindowSurface& window) : state_(state), window_(window) {}
+
+  void StopWhileProgramOnCancel() override {
+    if (state_.whileProgram == 0 || !PathExists(state_.workFolder + "StartBR.exe")) return;
+    if (IsStillRunning(state_.whileProgram) != 0) {
+      TerminateProgram(state_.whileProgram);
+      Sleep(500);
+    }
+  }
+
+  void StopWhileProgramOnFinish() override {
+    if (IsKnownProgram(state_.whileProgram) != 0 && IsStillRunning(state_.whileProgram) != 0) {
+      TerminateProgram(state_.whileProgram);
+      ReleaseProgram(state_.whileProgram);
+      state_.whileProgram = 0;
+      Sleep(500);
+    }
+  }
+
+  void DeleteWorkFolder(const std::string& workFolder) override { RemoveFolder(workFolder, "*.*", 0); }
+
+  std::string BrowseForFolder(const std::string& prompt, const std::string& startFolder) override {
+    BrowseRequest request{startFolder};
+    BROWSEINFOA info{};
+    info.hwndOwner = static_cast<HWND>(window_.WindowHandle());
+    info.lpszTitle = prompt.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&request);
+    std::string result;
+    CoInitialize(nullptr);
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+    if (chosen != nullptr) {
+      char path[MAX_PATH] = {};
+      // An item without a file-system path leaves the field unchanged.
+      if (SHGetPathFromIDListA(chosen, path) && path[0] != '\0') {
+        result = path;
+        if (result.back() != '\\') result += '\\';
+      }
+      CoTaskMemFree(chosen);
+    }
+    CoUninitialize();
+    return result;
+  }
+
+  std::string ChooseStartMenuFolder() override { return std::string(); }
+
+  void ProcessWaitingEvents() override { window_.ProcessPendingMessages(); }
+
+  void RunInstallation() override {}
+
+  void OpenWebLink() override {
+    // RunDll32.exe by its full path in the system folder, never through the search path.
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::string program = std::string(system, length) + "\\rundll32.exe";
+    StartProgram(program, "Url.dll,FileProtocolHandler " + window_.GetText(WebLink), "", 0);
+  }
+
+ private:
+  struct BrowseRequest {
+    std::string startFolder;
+  };
+
+  static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED) {
+      auto* request = reinterpret_cast<BrowseRequest*>(data);
+      SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(request->startFolder.c_str()));
+    }
+    return 0;
+  }
+
+  InstallerState& state_;
+  WizardWindowSurface& window_;
+};
+
+}  // namespace
+
+WizardOutcome RunWizard(InstallerState& state) {
+  // 1. The language and the interface texts.
+  InterfaceTexts texts = LoadTexts(state);
+
+  // 3. The built-in header icon, then the window.
+  HICON headerIcon = LoadBuiltInHeaderIcon();
+  std::unique_ptr<WizardWindowSurface> window = BuildWizardWindow(
+      texts, state.settings.titel, state.settings.version, reinterpret_cast<ImageHandle>(headerIcon));
+  if (!window) {
+    if (headerIcon != nullptr) DestroyIcon(headerIcon);
+    return WizardOutcome::NoWindow;
+  }
+
+  // 4.
+  state.targetRunning = 0;
+  state.quitRequested = 0;
+
+  // 9.-11. Second settings pass, the previous choices, the separator. They
+  // go through the tracked surface, so the page flow knows what is shown.
+  TrackedSurface surface(*window);
+  ReadSecondPass(state, surface);
+  ReadPreviousChoices(state, surface);
+  window->AddSeparator();
+
+  WindowsWizardActions actions(state, *window);
+  PageFlow flow(state, texts, surface, actions);
+
+  // 14. The event loop; the quit flag is tested before each wait.
+  while (state.quitRequested == 0) {
+    WizardEvent event{};
+    if (!window->WaitForEvent(event)) break;
+    flow.Handle(event);
+  }
+
+  // 15. E0: close the window.
+  window.reset();
+  if (headerIcon != nullptr) DestroyIcon(headerIcon);
+  return WizardOutcome::Completed;
+}
+
+}  // namespace brindorel
