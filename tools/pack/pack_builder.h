@@ -1,0 +1,42 @@
+// Turns a package folder into an installer: program/ becomes "setup.pck"
+// (with "Uninstall.exe" and a first "uninstall.dat"), the other files of the
+// folder and "setup.pck" form the package appended to the stub.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/pack/pack_package.h"
+
+namespace brindorel::pack {
+
+struct BuildOptions {
+  std::filesystem::path packageFolder;
+  std::filesystem::path output;
+  std::filesystem::path stub;
+  std::filesystem::path uninstaller;  // empty: none (a warning is given)
+  int level = 9;
+  // Extra files: package-relative name ("program/acme.exe") and the file to take.
+  std::vector<std::pair<std::string, std::filesystem::path>> extraFiles;
+  bool showProgress = false;
+};
+
+struct BuildReport {
+  std::vector<std::string> warnings;
+  std::size_t outerEntries = 0;
+  std::size_t programEntries = 0;
+  std::uint64_t outputSize = 0;
+};
+
+// Builds; false with `error` naming the file and the reason.
+bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error);
+
+// The first "uninstall.dat" for a program whose files (relative, "\"-separated) are `files`.
+std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
+                                 const std::string& mutexString, bool noDelAll,
+                                 const std::vector<std::string>& files);
+
+}  // namespace brindorel::pack

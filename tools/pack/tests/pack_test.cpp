@@ -1,0 +1,187 @@
+// The builder end to end on small package folders made by the tests: what it
+// writes reads back entry for entry, and what is wrong is refused by name.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "package/block_encoder.h"
+#include "tools/pack/pack_builder.h"
+#include "tools/pack/pack_files.h"
+#include "tools/pack/pack_package.h"
+
+namespace brindorel::pack {
+namespace {
+namespace fs = std::filesystem;
+
+void Write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::uint8_t> Read(const fs::path& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
+  return bytes;
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+const ReadEntry* Find(const ReadResult& package, const std::string& name) {
+  for (const ReadEntry& e : package.entries) {
+    if (e.entry.name == name) return &e;
+  }
+  return nullptr;
+}
+
+class PackBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("brindorel-pack-test-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    folder_ = root_ / "package";
+    Write(folder_ / "setup.ini",
+          "[Info]\r\nTitel=Acme Tool\r\nVersion=2.1\r\n[Task]\r\nMutexString=AcmeMutex\r\n[Settings]\r\nProgExe=acme.exe\r\n");
+    Write(folder_ / "english.lng", "[Page01]\r\nTitel=Welcome\r\n");
+    std::string big;
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(random() % 100) + "\n";
+    Write(folder_ / "program" / "acme.exe", big);
+    Write(folder_ / "program" / "data" / "settings.dat", "x=1");
+    Write(folder_ / "program" / "empty.txt", "");
+    stub_ = root_ / "stub.exe";
+    Write(stub_, std::string("MZ") + std::string(998, '\x90'));
+    uninstaller_ = root_ / "Uninstall.exe";
+    Write(uninstaller_, std::string("MZ") + std::string(300, 'u'));
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  BuildOptions Options() {
+    BuildOptions options;
+    options.packageFolder = folder_;
+    options.output = root_ / "Install.exe";
+    options.stub = stub_;
+    options.uninstaller = uninstaller_;
+    options.level = kBlockLevelFast;
+    return options;
+  }
+
+  fs::path root_, folder_, stub_, uninstaller_;
+};
+
+TEST_F(PackBuild, WhatIsBuiltReadsBackEntryForEntry) {
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(Options(), report, error)) << error;
+  std::vector<std::uint8_t> image = Read(root_ / "Install.exe");
+  ReadResult outer = ReadPackageBytes(image);
+  ASSERT_TRUE(outer.found) << outer.problem;
+  EXPECT_EQ(outer.trailer.dataStart, 1000u);  // D is the stub's size
+  ASSERT_EQ(outer.entries.size(), 3u);
+  EXPECT_EQ(outer.entries.front().entry.name, "setup.ini");
+  EXPECT_EQ(outer.entries.back().entry.name, "setup.pck");
+  EXPECT_EQ(outer.entries.back().entry.storedSize, outer.entries.back().entry.size);
+  for (const ReadEntry& e : outer.entries) EXPECT_TRUE(e.decoded) << e.entry.name;
+  EXPECT_EQ(Text(Find(outer, "english.lng")->data), "[Page01]\r\nTitel=Welcome\r\n");
+  EXPECT_EQ(Find(outer, "setup.ini")->entry.lastWriteTime, FileTimeOf(folder_ / "setup.ini"));
+
+  ReadResult inner = ReadPackageBytes(Find(outer, "setup.pck")->data);
+  ASSERT_TRUE(inner.found) << inner.problem;
+  EXPECT_EQ(inner.trailer.dataStart, 0u);
+  const ReadEntry* exe = Find(inner, "acme.exe");
+  ASSERT_NE(exe, nullptr);
+  EXPECT_LT(exe->entry.storedSize, exe->entry.size);  // text compresses
+  EXPECT_EQ(exe->data, Read(folder_ / "program" / "acme.exe"));
+  EXPECT_EQ(exe->entry.lastWriteTime, FileTimeOf(folder_ / "program" / "acme.exe"));
+  const ReadEntry* folder = Find(inner, "data\\");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->entry.type, kEntryFolder);
+  ASSERT_NE(Find(inner, "data\\settings.dat"), nullptr);
+  ASSERT_NE(Find(inner, "empty.txt"), nullptr);
+  EXPECT_EQ(Find(inner, "empty.txt")->entry.storedSize, 0u);
+  ASSERT_NE(Find(inner, "Uninstall.exe"), nullptr);
+  EXPECT_EQ(Text(Find(inner, "uninstall.dat")->data),
+            "[Settings]\r\nProgName = Acme Tool\r\nVersion = 2.1\r\nMutexString = AcmeMutex\r\nNoDelAll = 0\r\n"
+            "[Files]\r\nF001 = acme.exe\r\nF002 = data\\settings.dat\r\nF003 = empty.txt\r\n");
+}
+
+TEST_F(PackBuild, SameInputGivesTheSameBytesAndExtraFilesReplaceProgramFiles) {
+  BuildReport report;
+  std::string error;
+  BuildOptions options = Options();
+  Write(root_ / "built-acme.exe", "MZ built");
+  options.extraFiles.emplace_back("program/acme.exe", root_ / "built-acme.exe");
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+  std::vector<std::uint8_t> first = Read(options.output);
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+  EXPECT_EQ(first, Read(options.output));
+  ReadResult inner = ReadPackageBytes(Find(ReadPackageBytes(first), "setup.pck")->data);
+  EXPECT_EQ(Text(Find(inner, "acme.exe")->data), "MZ built");
+}
+
+TEST_F(PackBuild, ProblemsAreRefusedByName) {
+  BuildReport report;
+  std::string error;
+  {
+    BuildOptions options = Options();
+    options.stub = root_ / "missing-stub.exe";
+    EXPECT_FALSE(BuildInstaller(options, report, error));
+    EXPECT_NE(error.find("missing-stub.exe"), std::string::npos) << error;
+  }
+  {
+    Write(folder_ / "program" / "\xE5\x90\x8D.txt", "x");  // a CJK name has no place in Windows-1252
+    EXPECT_FALSE(BuildInstaller(Options(), report, error));
+    EXPECT_NE(error.find("Windows-1252"), std::string::npos) << error;
+    fs::remove(folder_ / "program" / "\xE5\x90\x8D.txt");
+    Write(folder_ / "program" / "caf\xC3\xA9.txt", "x");  // but an accented Latin name does
+    EXPECT_TRUE(BuildInstaller(Options(), report, error)) << error;
+  }
+  {
+    fs::remove(folder_ / "setup.ini");
+    EXPECT_FALSE(BuildInstaller(Options(), report, error));
+    EXPECT_NE(error.find("setup.ini"), std::string::npos) << error;
+  }
+}
+
+TEST_F(PackBuild, VerifyNamesACorruptEntryAndListShowsTheNestedPackage) {
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(Options(), report, error)) << error;
+  const std::string pack = BRINDOREL_PACK;
+  const std::string image = (root_ / "Install.exe").string();
+  EXPECT_EQ(std::system((pack + " verify '" + image + "' > '" + (root_ / "out.txt").string() + "'").c_str()), 0);
+  EXPECT_EQ(std::system((pack + " list '" + image + "' | grep -q '    file .*acme.exe'").c_str()), 0);
+
+  // Flip one byte inside the compressed acme.exe, deep in setup.pck.
+  std::vector<std::uint8_t> bytes = Read(root_ / "Install.exe");
+  ReadResult outer = ReadPackageBytes(bytes);
+  const ReadEntry* pck = Find(outer, "setup.pck");
+  ReadResult inner = ReadPackageBytes(pck->data);
+  const ReadEntry* exe = Find(inner, "acme.exe");
+  bytes[pck->entry.dataOffset + exe->entry.dataOffset + exe->entry.storedSize / 2] ^= 0x20;
+  ASSERT_TRUE(WriteWholeFile(root_ / "Install.exe", bytes, error));
+  std::string out = (root_ / "bad.txt").string();
+  EXPECT_NE(std::system((pack + " verify '" + image + "' > '" + out + "'").c_str()), 0);
+  std::ifstream report_file(out);
+  std::string text((std::istreambuf_iterator<char>(report_file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("BAD setup.pck: acme.exe"), std::string::npos) << text;
+  EXPECT_EQ(std::system((pack + " frobnicate 2>/dev/null").c_str()) >> 8, 2);
+}
+
+TEST(PackNames, Utf8ToAnsiMapsTheCodePageAndRefusesTheRest) {
+  std::string ansi;
+  EXPECT_TRUE(Utf8ToAnsi("\xE2\x82\xAC", ansi));  // the euro sign is 80 hex
+  EXPECT_EQ(ansi, "\x80");
+  EXPECT_TRUE(Utf8ToAnsi("\xC3\xBC", ansi));
+  EXPECT_EQ(ansi, "\xFC");
+  EXPECT_FALSE(Utf8ToAnsi("\xC3", ansi));          // cut sequence
+  EXPECT_FALSE(Utf8ToAnsi("\xC2\x81", ansi));      // U+0081 has no place
+  EXPECT_EQ(AnsiToUtf8("\x80\xFC"), "\xE2\x82\xAC\xC3\xBC");
+}
+
+}  // namespace
+}  // namespace brindorel::pack
