@@ -80,6 +80,8 @@ void AnswerMessageBox(HWND box, int command);
 // Reads list box line `index` with the wide call (the ANSI one returned UTF-16 under Wine).
 std::string ListLine(HWND list, int index);
 int ListCount(HWND list);
+// The same for a combo box.
+std::string ComboLine(HWND combo, int index);
 
 // Saves the window's image as a 24-bit BMP file.
 bool SaveScreenshot(HWND window, const std::string& path);

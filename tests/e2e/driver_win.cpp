@@ -179,18 +179,30 @@ void AnswerMessageBox(HWND box, int command) {
 
 int ListCount(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
 
-std::string ListLine(HWND list, int index) {
-  LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == LB_ERR) return std::string();
-  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
-  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&wide[0]));
-  wide.resize(static_cast<std::size_t>(length));
+namespace {
+
+std::string Narrow(const std::wstring& wide) {
   int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
   if (bytes > 0)
     WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], bytes, nullptr, nullptr);
   return text;
 }
+
+std::string ItemText(HWND control, UINT lengthMessage, UINT textMessage, int index) {
+  LRESULT length = SendMessageW(control, lengthMessage, static_cast<WPARAM>(index), 0);
+  if (length < 0) return std::string();
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(control, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&wide[0]));
+  wide.resize(static_cast<std::size_t>(length));
+  return Narrow(wide);
+}
+
+}  // namespace
+
+std::string ListLine(HWND list, int index) { return ItemText(list, LB_GETTEXTLEN, LB_GETTEXT, index); }
+
+std::string ComboLine(HWND combo, int index) { return ItemText(combo, CB_GETLBTEXTLEN, CB_GETLBTEXT, index); }
 
 bool SaveScreenshot(HWND window, const std::string& path) {
   RECT rect{};

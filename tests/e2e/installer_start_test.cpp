@@ -1,0 +1,172 @@
+// The real Install.exe, built from the example package by brindorel-pack, started
+// under Wine: page 1 as laid out, the window title, the single-instance
+// refusal, and a close request that ends the run and removes the working folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "driver.h"
+#include "services/ini_document.h"
+#include "ui/control_surface.h"
+#include "ui/interface_texts.h"
+#include "ui/wizard_layout.h"
+
+namespace brindorel::e2e {
+namespace {
+
+const char kWizardClass[] = "BrindorelWizard";
+
+std::string OwnFolder() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string text(path, length);
+  return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::string BuildDir() { return OwnFolder() + "..\\"; }
+std::string SourcePath(const std::string& relative) { return HostPath(std::string(BRINDOREL_SOURCE_DIR) + "/" + relative); }
+
+std::string WorkFolder() {
+  char temp[MAX_PATH];
+  DWORD length = GetTempPathA(MAX_PATH, temp);
+  return std::string(temp, length) + "Brindorel\\";
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+IniDocument ReadIni(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return IniDocument::Parse(bytes);
+}
+
+// Builds an Install.exe from a package folder with the Windows builder.
+std::string BuildInstaller(const std::string& packageFolder, const std::string& name) {
+  std::string out = OwnFolder() + "e2e-out\\";
+  CreateDirectoryA(out.c_str(), nullptr);
+  std::string target = out + name;
+  DeleteFileA(target.c_str());
+  std::string command = "\"" + BuildDir() + "tools\\pack\\brindorel-pack.exe\" build \"" + packageFolder +
+                        "\" -o \"" + target + "\" --stub \"" + BuildDir() + "core\\Install.exe\"" +
+                        " --add \"program/acme.exe=" + BuildDir() + "examples\\acme.exe\"" +
+                        " --add \"program/tools/acme-config.exe=" + BuildDir() + "examples\\acme-config.exe\"";
+  EXPECT_EQ(RunAndWait(command, 120000), 0) << command;
+  return target;
+}
+
+class InstallerStart : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { installer_ = new std::string(BuildInstaller(SourcePath("examples/acme-demo"), "Install.exe")); }
+  static void TearDownTestSuite() { delete installer_; }
+  static std::string* installer_;
+};
+std::string* InstallerStart::installer_ = nullptr;
+
+TEST_F(InstallerStart, FirstPageShowsTheLayoutAndACloseRequestEndsCleanly) {
+  ASSERT_TRUE(Exists(*installer_));
+  Process installer;
+  ASSERT_TRUE(installer.Start("\"" + *installer_ + "\""));
+  HWND wizard = WaitForWindow(installer.id(), kWizardClass, 60000);
+  ASSERT_NE(wizard, nullptr);
+  Sleep(500);
+
+  // The example's own texts, as english.lng gives them.
+  IniDocument setup = ReadIni(WorkFolder() + "setup.ini");
+  setup.SelectGroup("Info");
+  std::string titel = setup.ReadString("Titel");
+  std::string version = setup.ReadString("Version");
+  IniDocument language = ReadIni(WorkFolder() + "english.lng");
+  InterfaceTexts texts = LoadInterfaceTexts(language, titel, version);
+
+  EXPECT_EQ(WindowText(wizard), WizardWindowTitle(titel, version));
+  SIZE client = ClientSize(wizard);
+  EXPECT_EQ(client.cx, kWizardClientWidth);
+  EXPECT_EQ(client.cy, kWizardClientHeight);
+
+  const std::vector<int>& hidden = InitiallyHiddenControls();
+  for (const ControlLayout& layout : WizardControls()) {
+    SCOPED_TRACE(layout.number);
+    HWND control = FindControl(wizard, layout.number);
+    ASSERT_NE(control, nullptr);
+    ControlInfo info = Describe(control);
+    bool shouldHide = std::find(hidden.begin(), hidden.end(), layout.number) != hidden.end();
+    EXPECT_EQ(info.visible, !shouldHide);
+    if (layout.number != SideImage && layout.number != HeaderIcon) {
+      EXPECT_EQ(info.rect.left, layout.x);
+      EXPECT_EQ(info.rect.top, layout.y);
+      EXPECT_EQ(info.rect.right - info.rect.left, layout.width);
+      EXPECT_EQ(info.rect.bottom - info.rect.top, layout.height);
+    }
+    std::string expected = InitialControlText(layout, texts);
+    if (!expected.empty() && layout.number != WebLink) {
+      EXPECT_EQ(info.text, expected);
+    }
+  }
+  EXPECT_TRUE(SaveScreenshot(wizard, OwnFolder() + "e2e-out\\page1.bmp"));
+
+  RequestClose(wizard);
+  ASSERT_TRUE(installer.Wait(30000));
+  EXPECT_EQ(installer.ExitCode(), 0u);
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+TEST_F(InstallerStart, ASecondInstallerEndsAtOnceAndTheFirstGoesOn) {
+  Process first;
+  ASSERT_TRUE(first.Start("\"" + *installer_ + "\""));
+  HWND wizard = WaitForWindow(first.id(), kWizardClass, 60000);
+  ASSERT_NE(wizard, nullptr);
+  Process second;
+  ASSERT_TRUE(second.Start("\"" + *installer_ + "\""));
+  ASSERT_TRUE(second.Wait(30000));
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_TRUE(TopWindows(second.id(), kWizardClass).empty());
+  EXPECT_TRUE(first.running());
+  EXPECT_TRUE(IsWindow(wizard));
+  // Cancel on page 1 ends the run too.
+  HWND cancel = FindControl(wizard, CancelButton);
+  ASSERT_NE(cancel, nullptr);
+  Click(cancel);
+  ASSERT_TRUE(first.Wait(30000));
+  EXPECT_EQ(first.ExitCode(), 0u);
+}
+
+// Run three times by CTest: in the default locale, with LC_ALL=de_DE.UTF-8
+// (0x0407) and with LC_ALL=fr_FR.UTF-8 (0x040C, which the list does not name).
+TEST_F(InstallerStart, LanguageFollowsTheUserLocale) {
+  const unsigned primary = GetUserDefaultLangID() & 0x1FF;
+  Process installer;
+  ASSERT_TRUE(installer.Start("\"" + *installer_ + "\""));
+  std::string expectedFile = primary == 7 ? "german.lng" : "english.lng";
+  if (primary != 7 && primary != 9) {
+    HWND chooser = WaitForWindow(installer.id(), "BrindorelLanguage", 60000);
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(WindowText(chooser), " Brindorel");
+    HWND list = FindControl(chooser, LanguageList);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(ComboLine(list, 0), " ENGLISH");
+    EXPECT_EQ(ComboLine(list, 1), " GERMAN");
+    EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), 0);
+    Click(FindControl(chooser, LanguageOk));
+  }
+  HWND wizard = WaitForWindow(installer.id(), kWizardClass, 60000);
+  ASSERT_NE(wizard, nullptr);
+  Sleep(300);
+  IniDocument language = ReadIni(WorkFolder() + expectedFile);
+  language.SelectGroup("Page01");
+  EXPECT_EQ(WindowText(FindControl(wizard, WelcomeTitle)), language.ReadString("Titel"));
+  language.SelectGroup("Buttons");
+  EXPECT_EQ(WindowText(FindControl(wizard, CancelButton)), language.ReadString("Cancel"));
+  if (primary == 7) {
+    EXPECT_TRUE(SaveScreenshot(wizard, OwnFolder() + "e2e-out\\page1-german.bmp"));
+  }
+  RequestClose(wizard);
+  ASSERT_TRUE(installer.Wait(30000));
+}
+
+}  // namespace
+}  // namespace brindorel::e2e
