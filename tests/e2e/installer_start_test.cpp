@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -119,11 +120,21 @@ TEST_F(InstallerStart, ASecondInstallerEndsAtOnceAndTheFirstGoesOn) {
   ASSERT_TRUE(first.Start("\"" + *installer_ + "\""));
   HWND wizard = WaitForWindow(first.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
+  Sleep(500);
+  const std::string settings = WorkFolder() + "setup.ini";
+  WIN32_FILE_ATTRIBUTE_DATA before{};
+  ASSERT_TRUE(GetFileAttributesExA(settings.c_str(), GetFileExInfoStandard, &before));
+  DeleteFileA((WorkFolder() + "english.lng").c_str());
   Process second;
   ASSERT_TRUE(second.Start("\"" + *installer_ + "\""));
   ASSERT_TRUE(second.Wait(30000));
   EXPECT_EQ(second.ExitCode(), 0u);
   EXPECT_TRUE(TopWindows(second.id(), kWizardClass).empty());
+  // It unpacked nothing: the first one's files are as they were.
+  WIN32_FILE_ATTRIBUTE_DATA after{};
+  ASSERT_TRUE(GetFileAttributesExA(settings.c_str(), GetFileExInfoStandard, &after));
+  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+  EXPECT_FALSE(Exists(WorkFolder() + "english.lng"));
   EXPECT_TRUE(first.running());
   EXPECT_TRUE(IsWindow(wizard));
   // Cancel on page 1 ends the run too.
@@ -132,6 +143,33 @@ TEST_F(InstallerStart, ASecondInstallerEndsAtOnceAndTheFirstGoesOn) {
   Click(cancel);
   ASSERT_TRUE(first.Wait(30000));
   EXPECT_EQ(first.ExitCode(), 0u);
+}
+
+// A package without language files shows the built-in texts, composed with
+// the package's title and version.
+TEST_F(InstallerStart, WithoutLanguageFilesTheBuiltInTextsShow) {
+  const std::string source = std::string(BRINDOREL_SOURCE_DIR) + "/examples/acme-demo";
+  const std::string copy = OwnFolder() + "e2e-out\\nolang";
+  std::error_code ec;
+  std::filesystem::remove_all(copy, ec);
+  std::filesystem::copy(HostPath(source), copy, std::filesystem::copy_options::recursive, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  std::filesystem::remove(copy + "\\english.lng", ec);
+  std::filesystem::remove(copy + "\\german.lng", ec);
+  const std::string installer = BuildInstaller(copy, "InstallNoLanguage.exe");
+  Process process;
+  ASSERT_TRUE(process.Start("\"" + installer + "\""));
+  HWND wizard = WaitForWindow(process.id(), kWizardClass, 60000);
+  ASSERT_NE(wizard, nullptr);
+  Sleep(300);
+  InterfaceTexts defaults = DefaultInterfaceTexts("Acme Demo", "2.1");
+  EXPECT_EQ(WindowText(FindControl(wizard, WelcomeTitle)), defaults.Get("Page01", "Titel"));
+  EXPECT_EQ(WindowText(FindControl(wizard, WelcomeTitle)), "Welcome to the installation of 'Acme Demo'");
+  EXPECT_EQ(WindowText(FindControl(wizard, NextButton)), "Next >");
+  EXPECT_EQ(WindowText(FindControl(wizard, NoticeText)), "This program is protected by copyright.");
+  RequestClose(wizard);
+  ASSERT_TRUE(process.Wait(30000));
+  EXPECT_EQ(process.ExitCode(), 0u);
 }
 
 // Run three times by CTest: in the default locale, with LC_ALL=de_DE.UTF-8
