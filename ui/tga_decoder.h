@@ -3,10 +3,10 @@
 // rows are padded to 4 bytes (row size 3 * width + width mod 4).
 //
 // File layout (little-endian):
-//   0  ID length            5  colour-map length (2)   12 width (2)
-//   1  colour-map type      7  colour-map entry bits   14 height (2)
-//   2  image type          8  x origin (2)            16 pixel depth
-//   3  first entry (2)     10 y origin (2)            17 descriptor
+//   0  ID length           5  colour-map length (2)   12  width (2)
+//   1  colour-map type     7  colour-map entry bits   14  height (2)
+//   2  image type          8  x origin (2)            16  pixel depth
+//   3  first entry (2)    10  y origin (2)            17  descriptor
 //   18 image ID, then the colour map (length * whole bytes per entry), then
 //   the pixel data. Nothing after the pixel data is read.
 //
