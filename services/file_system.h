@@ -1,0 +1,55 @@
+// File-system helpers: existence and size tests, folder creation and removal,
+// copying one file, and folder scans. Paths are 8-bit texts with "\" as the
+// separator; a result of 0 means failure. Path texts are cut to 260
+// characters where a helper builds a text of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brindorel {
+
+constexpr std::size_t kPathLimit = 260;
+
+// RemoveFolder flags.
+constexpr std::uint32_t kRemoveSubfolders = 1;  // descend into matching subfolders
+constexpr std::uint32_t kRemoveForced = 2;      // clear attributes first (read-only goes too)
+
+// 1 when a file or folder of that name exists (one trailing "\" ignored).
+int PathExists(const std::string& path);
+
+// Size in bytes; -1 when missing, -2 for a folder or an existing drive root
+// ("C:" or "C:\").
+std::int64_t QueryPathSize(const std::string& path);
+
+// Creates the last level only (trailing spaces, "\" and "/" dropped);
+// non-zero on success.
+int MakeFolder(const std::string& path);
+
+// Creates every level of a folder path; existing levels are passed over.
+void MakeFolderPath(const std::string& path);
+
+// Creates every missing folder named by a prefix of `path` that ends in "\":
+// for a file path the folders holding the file.
+void MakeParentFolders(const std::string& path);
+
+// Deletes the files of `folder` that match `pattern` (empty: "*.*"), with
+// kRemoveSubfolders the matching subfolders too, then removes the folder.
+// Returns the folder removal's result; 0 for an empty folder text or when
+// nothing matches.
+int RemoveFolder(const std::string& folder, const std::string& pattern, std::uint32_t flags);
+
+// Copies a file, replacing an existing target; non-zero on success.
+int CopyOneFile(const std::string& source, const std::string& target);
+
+// Folder scans. A scan is a small positive number. BeginFolderScan takes the
+// caller's number (reusing that slot, ending a scan still open in it) or -1
+// for a free one; it returns the scan, or 0 when nothing matches (the slot is
+// then free again). Unknown scans are harmless: Next gives 0, Name "", Kind 0.
+int BeginFolderScan(int scan, const std::string& folder, const std::string& pattern);
+int NextFolderEntry(int scan);
+std::string FolderEntryName(int scan);
+int FolderEntryKind(int scan);  // 2 folder, 1 file, 0 unknown scan
+void EndFolderScan(int scan);
+
+}  // namespace brindorel
