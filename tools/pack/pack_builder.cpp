@@ -1,337 +1,242 @@
 #include "tools/pack/pack_builder.h"
 
 #include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <system_error>
+#include <cstdio>
+#include <map>
 
-#include "package/block_encoder.h"
 #include "services/ini_document.h"
-#include "tools/pack/pack_text.h"
+#include "tools/pack/pack_files.h"
 
-namespace brindorel {
+namespace brindorel::pack {
 namespace fs = std::filesystem;
 namespace {
 
-std::vector<std::uint8_t> StoredForm(const std::vector<std::uint8_t>& data, int level) {
-  if (data.empty()) return data;
-  std::vector<std::uint8_t> block = CompressBlock(data.data(), data.size(), level);
-  // Equal sizes would read back as "stored as it is", so only strictly smaller counts.
-  if (!block.empty() && block.size() < data.size()) return block;
-  return data;
-}
-
-std::string ShowPath(const fs::path& path) {
-  const std::u8string u8 = path.u8string();
-  return std::string(u8.begin(), u8.end());
-}
-
-bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
-  std::error_code ec;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (ec) {
-    error = ShowPath(path) + ": cannot read: " + ec.message();
-    return false;
-  }
-  if (size > 0xFFFFFFFFu) {
-    error = ShowPath(path) + ": larger than 4 GiB, which an entry cannot hold";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = ShowPath(path) + ": cannot open for reading";
-    return false;
-  }
-  out.assign(static_cast<std::size_t>(size), 0);
-  if (size != 0) in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(size));
-  if (!in || in.gcount() != static_cast<std::streamsize>(size)) {
-    error = ShowPath(path) + ": read failed (file changed or unreadable)";
-    return false;
-  }
-  return true;
-}
-
-std::uint64_t FileTimeOf(const fs::path& path) {
-  std::error_code ec;
-  const fs::file_time_type t = fs::last_write_time(path, ec);
-  if (ec) return 0;
-  using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
-  const auto sys = std::chrono::file_clock::to_sys(t);
-  return UnixTicksToFileTime(std::chrono::floor<Ticks>(sys.time_since_epoch()).count());
-}
-
-// One name component in the 8-bit code page, refusing what Windows cannot name.
-bool ComponentName(const fs::path& path, std::string& out, std::string& error) {
-  const std::u8string u8 = path.filename().u8string();
-  const std::string utf8(u8.begin(), u8.end());
-  if (!Utf8ToCp1252(utf8, out)) {
-    error = ShowPath(path) + ": name cannot be written in the Windows-1252 code page";
-    return false;
-  }
-  for (char c : out) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x20 || std::string("\\/:*?\"<>|").find(c) != std::string::npos) {
-      error = ShowPath(path) + ": name holds a character Windows does not allow in file names";
-      return false;
-    }
-  }
-  return true;
-}
-
-struct Walked {
-  fs::path path;
-  std::string name;
+struct Collected {
+  std::string name;  // ANSI, "\"-separated, folders end in "\"
+  fs::path source;   // empty for folders
   bool folder = false;
 };
 
-// Sorted, depth-first walk: a folder's entry comes before its contents.
-bool Walk(const fs::path& folder, const std::string& prefix, const std::string& skip,
-          std::vector<Walked>& out, std::string& error) {
+bool AnsiName(const fs::path& relative, std::string& name, std::string& error) {
+  std::string utf8 = relative.generic_u8string();
+  std::string ansi;
+  if (!Utf8ToAnsi(utf8, ansi)) {
+    error = utf8 + ": the name has characters the Windows-1252 code page cannot hold";
+    return false;
+  }
+  std::replace(ansi.begin(), ansi.end(), '/', '\\');
+  name = ansi;
+  return true;
+}
+
+// Every folder and file below `root`, sorted by name (folders before what they hold).
+bool CollectTree(const fs::path& root, std::vector<Collected>& out, std::string& error) {
   std::error_code ec;
-  std::vector<Walked> here;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    Walked w;
-    w.path = it->path();
-    std::string component;
-    if (!ComponentName(w.path, component, error)) return false;
-    if (prefix.empty() && !skip.empty() && component == skip) continue;
-    w.folder = it->is_directory(ec);
-    if (!w.folder && !it->is_regular_file(ec)) {
-      error = ShowPath(w.path) + ": neither a file nor a folder";
+  fs::recursive_directory_iterator it(root, ec), end;
+  if (ec) {
+    error = root.u8string() + ": cannot list the folder (" + ec.message() + ")";
+    return false;
+  }
+  for (; it != end; it.increment(ec)) {
+    if (ec) {
+      error = root.u8string() + ": cannot list the folder (" + ec.message() + ")";
       return false;
     }
-    w.name = prefix + component + (w.folder ? "\\" : "");
-    here.push_back(w);
+    Collected item;
+    std::error_code relativeError;
+    fs::path relative = fs::relative(it->path(), root, relativeError);
+    if (relativeError) {
+      error = it->path().u8string() + ": " + relativeError.message();
+      return false;
+    }
+    if (!AnsiName(relative, item.name, error)) return false;
+    std::error_code typeError;
+    if (it->is_directory(typeError)) {
+      item.folder = true;
+      item.name += '\\';
+    } else if (it->is_regular_file(typeError)) {
+      item.source = it->path();
+    } else {
+      continue;  // sockets, broken links and the like are not packed
+    }
+    out.push_back(item);
   }
-  if (ec) {
-    error = ShowPath(folder) + ": cannot list: " + ec.message();
+  std::sort(out.begin(), out.end(), [](const Collected& a, const Collected& b) { return a.name < b.name; });
+  return true;
+}
+
+bool LoadFile(const fs::path& source, const std::string& name, SourceEntry& entry, std::string& error) {
+  entry.name = name;
+  entry.type = kEntryFile;
+  if (!ReadWholeFile(source, entry.data, error)) return false;
+  entry.lastWriteTime = FileTimeOf(source);
+  entry.creationTime = entry.lastWriteTime;
+  if (entry.lastWriteTime == 0) {
+    error = source.u8string() + ": the file vanished while it was packed";
     return false;
   }
-  std::sort(here.begin(), here.end(), [](const Walked& a, const Walked& b) { return a.name < b.name; });
-  for (const Walked& w : here) {
-    out.push_back(w);
-    if (w.folder && !Walk(w.path, w.name, skip, out, error)) return false;
-  }
   return true;
 }
 
-std::string FoldCase(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
+std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
-// Windows folds the case of names; two entries that differ only there would overwrite each other.
-bool CheckUnique(const std::vector<PackInput>& inputs, const std::string& where, std::string& error) {
-  std::vector<std::string> names;
-  for (const PackInput& p : inputs) names.push_back(FoldCase(p.name));
-  std::sort(names.begin(), names.end());
-  const auto dup = std::adjacent_find(names.begin(), names.end());
-  if (dup != names.end()) {
-    error = where + ": two entries named \"" + *dup + "\" (names differing only in case collide on Windows)";
-    return false;
-  }
-  return true;
-}
-
-bool LoadWalked(const std::vector<Walked>& walked, std::vector<PackInput>& out, std::string& error) {
-  for (const Walked& w : walked) {
-    PackInput p;
-    p.name = w.name;
-    p.type = w.folder ? kEntryFolder : kEntryFile;
-    if (!w.folder && !ReadWholeFile(w.path, p.data, error)) return false;
-    p.creationTime = p.lastWriteTime = FileTimeOf(w.path);
-    out.push_back(std::move(p));
-  }
-  return true;
+void ShowProgress(std::size_t done, std::size_t total, const std::string& name) {
+  std::fprintf(stderr, "\r  packing %lu/%lu %-50.50s", static_cast<unsigned long>(done),
+               static_cast<unsigned long>(total), AnsiToUtf8(name).c_str());
+  if (done == total) std::fprintf(stderr, "\r%-70s\r", "");
 }
 
 }  // namespace
 
-bool EncodePackage(const std::vector<PackInput>& inputs, std::uint32_t dataStart, int level,
-                   std::vector<std::uint8_t>& out, std::string& error, const ProgressFunction& progress) {
-  EntryList entries;
-  std::uint64_t position = dataStart;
-  std::size_t done = 0;
-  for (const PackInput& input : inputs) {
-    if (progress) progress(done, inputs.size(), input.name);
-    ++done;
-    if (input.data.size() > 0xFFFFFFFFu) {
-      error = input.name + ": entry larger than 4 GiB";
-      return false;
-    }
-    const std::vector<std::uint8_t> stored = StoredForm(input.data, level);
-    PackageEntry e;
-    e.name = input.name;
-    e.type = input.type;
-    e.size = static_cast<std::uint32_t>(input.data.size());
-    e.storedSize = static_cast<std::uint32_t>(stored.size());
-    e.dataOffset = static_cast<std::uint32_t>(std::min<std::uint64_t>(position, 0xFFFFFFFFu));
-    e.creationTime = input.creationTime;
-    e.lastWriteTime = input.lastWriteTime;
-    entries.push_back(e);
-    position += stored.size();
-    if (position > kMaxPackageFile) {
-      error = input.name + ": the package would pass 2 GiB, more than the installer can read";
-      return false;
-    }
-    out.insert(out.end(), stored.begin(), stored.end());
-  }
-  const std::vector<std::uint8_t> table = SerializeEntryTable(entries);
-  const std::vector<std::uint8_t> storedTable = StoredForm(table, level);
-  if (position + storedTable.size() + kTrailerSize > kMaxPackageFile) {
-    error = "the package would pass 2 GiB, more than the installer can read";
-    return false;
-  }
-  out.insert(out.end(), storedTable.begin(), storedTable.end());
-  PackageTrailer trailer;
-  trailer.tableSize = static_cast<std::uint32_t>(table.size());
-  trailer.tableStoredSize = static_cast<std::uint32_t>(storedTable.size());
-  trailer.dataStart = dataStart;
-  trailer.magic = kPackageMagic;
-  const auto bytes = SerializeTrailer(trailer);
-  out.insert(out.end(), bytes.begin(), bytes.end());
-  if (progress) progress(inputs.size(), inputs.size(), std::string());
-  return true;
-}
-
-std::string FormatUninstallRecord(const UninstallRecord& record) {
+std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
+                                 const std::string& mutexString, bool noDelAll,
+                                 const std::vector<std::string>& files) {
   std::string text = "[Settings]\r\n";
-  text += "ProgName = " + record.progName + "\r\n";
-  text += "Version = " + record.version + "\r\n";
-  text += "MutexString = " + record.mutexString + "\r\n";
-  text += std::string("NoDelAll = ") + (record.noDeleteAll ? "1" : "0") + "\r\n";
+  text += "ProgName = " + progName + "\r\n";
+  text += "Version = " + version + "\r\n";
+  text += "MutexString = " + mutexString + "\r\n";
+  text += std::string("NoDelAll = ") + (noDelAll ? "1" : "0") + "\r\n";
   text += "[Files]\r\n";
-  for (std::size_t i = 0; i < record.files.size(); ++i) {
-    std::string number = std::to_string(i + 1);
-    if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
-    text += "F" + number + " = " + record.files[i] + "\r\n";
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    char key[32];
+    std::snprintf(key, sizeof(key), "F%03lu", static_cast<unsigned long>(i + 1));
+    text += std::string(key) + " = " + files[i] + "\r\n";
   }
   return text;
 }
 
-bool BuildInstaller(const BuildOptions& options, BuildResult& result, std::string& error) {
+bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error) {
+  const fs::path& folder = options.packageFolder;
   std::error_code ec;
-  const fs::path setupPath = options.folder / "setup.ini";
-  if (!fs::is_regular_file(setupPath, ec)) {
-    error = ShowPath(setupPath) + ": missing; every package needs its setup.ini";
+  if (!fs::is_directory(folder, ec)) {
+    error = folder.u8string() + ": not a package folder";
     return false;
   }
+  const fs::path setupPath = folder / "setup.ini";
   std::vector<std::uint8_t> setupBytes;
-  if (!ReadWholeFile(setupPath, setupBytes, error)) return false;
-  IniDocument setup = IniDocument::Parse(setupBytes.data(), setupBytes.size());
-
+  if (!fs::is_regular_file(setupPath, ec) || !ReadWholeFile(setupPath, setupBytes, error)) {
+    error = setupPath.u8string() + ": missing; every package needs its settings file";
+    return false;
+  }
   std::vector<std::uint8_t> stub;
-  if (options.stub.empty() || !fs::is_regular_file(options.stub, ec)) {
-    error = (options.stub.empty() ? std::string("no stub") : ShowPath(options.stub) + ": no stub there");
-    return false;
-  }
-  if (!ReadWholeFile(options.stub, stub, error)) return false;
-  result.stubSize = stub.size();
-  if (stub.size() > kMaxPackageFile) {
-    error = ShowPath(options.stub) + ": stub too large";
+  if (options.stub.empty() || !ReadWholeFile(options.stub, stub, error)) {
+    error = (options.stub.empty() ? std::string("no stub") : options.stub.u8string()) +
+            ": the installer stub cannot be read (give it with --stub)";
     return false;
   }
 
-  // setup.pck: the uninstaller, the first uninstall.dat, then program/.
-  std::vector<PackInput> inner;
-  fs::path uninstaller = options.uninstaller;
-  if (uninstaller.empty()) uninstaller = options.stub.parent_path() / "Uninstall.exe";
-  if (fs::is_regular_file(uninstaller, ec)) {
-    PackInput p;
-    p.name = "Uninstall.exe";
-    if (!ReadWholeFile(uninstaller, p.data, error)) return false;
-    p.creationTime = p.lastWriteTime = FileTimeOf(uninstaller);
-    inner.push_back(std::move(p));
-  } else if (!options.uninstaller.empty()) {
-    error = ShowPath(options.uninstaller) + ": uninstaller not found";
-    return false;
-  } else {
-    result.warnings.push_back("no Uninstall.exe beside the stub; the package carries no uninstaller");
-  }
-
-  std::vector<Walked> program;
-  const fs::path programFolder = options.folder / "program";
-  if (fs::is_directory(programFolder, ec)) {
-    if (!Walk(programFolder, std::string(), std::string(), program, error)) return false;
-  } else {
-    result.warnings.push_back(ShowPath(programFolder) + ": no program folder; setup.pck holds only the uninstaller");
-  }
-  UninstallRecord record;
+  IniDocument setup = IniDocument::Parse(setupBytes.data(), setupBytes.size());
   setup.SelectGroup("Info");
-  record.progName = setup.ReadString("Titel");
-  record.version = setup.ReadString("Version");
+  std::string titel = setup.ReadString("Titel");
+  std::string version = setup.ReadString("Version");
   setup.SelectGroup("Task");
-  record.mutexString = setup.ReadString("MutexString");
+  std::string mutexString = setup.ReadString("MutexString");
+  // A builder-only key: 1 keeps the uninstaller from offering to delete
+  // every file of the installation folder.
   setup.SelectGroup("Settings");
-  record.noDeleteAll = (setup.ReadNumber("NoDelAll", 0) & 0xFF) != 0;
-  for (const Walked& w : program)
-    if (!w.folder) record.files.push_back(w.name);
-  result.programFiles = record.files.size();
-  PackInput dat;
-  dat.name = "uninstall.dat";
-  const std::string datText = FormatUninstallRecord(record);
-  dat.data.assign(datText.begin(), datText.end());
-  dat.creationTime = dat.lastWriteTime = FileTimeOf(setupPath);
-  inner.push_back(std::move(dat));
-  if (!LoadWalked(program, inner, error)) return false;
-  if (!CheckUnique(inner, ShowPath(programFolder), error)) return false;
+  bool noDelAll = setup.ReadNumber("NoDelAll", 0) != 0;
 
+  // The program's files: program/ plus the extra files given on the command line.
+  std::vector<Collected> program;
+  const fs::path programFolder = folder / "program";
+  if (fs::is_directory(programFolder, ec)) {
+    if (!CollectTree(programFolder, program, error)) return false;
+  } else {
+    report.warnings.push_back(programFolder.u8string() + ": missing; the package installs no program files");
+  }
+  std::vector<Collected> outerExtras;
+  for (const auto& [name, source] : options.extraFiles) {
+    std::string relative = name;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    Collected item;
+    item.source = source;
+    if (relative.rfind("program/", 0) == 0) {
+      if (!AnsiName(fs::path(relative.substr(8)), item.name, error)) return false;
+      program.erase(std::remove_if(program.begin(), program.end(),
+                                   [&](const Collected& c) { return c.name == item.name; }),
+                    program.end());
+      program.push_back(item);
+    } else {
+      if (!AnsiName(fs::path(relative), item.name, error)) return false;
+      outerExtras.push_back(item);
+    }
+  }
+  std::sort(program.begin(), program.end(), [](const Collected& a, const Collected& b) { return a.name < b.name; });
+
+  std::vector<SourceEntry> inner;
+  std::vector<std::string> files;
+  std::uint64_t now = FileTimeOf(setupPath);
+  if (!options.uninstaller.empty()) {
+    SourceEntry entry;
+    if (!LoadFile(options.uninstaller, "Uninstall.exe", entry, error)) return false;
+    inner.push_back(std::move(entry));
+  } else {
+    report.warnings.push_back("no Uninstall.exe beside the stub: the package carries no uninstaller");
+  }
+  for (const Collected& item : program) {
+    if (!item.folder) files.push_back(item.name);
+  }
+  SourceEntry record;
+  record.name = "uninstall.dat";
+  record.data = Bytes(FirstUninstallRecord(titel, version, mutexString, noDelAll, files));
+  record.creationTime = record.lastWriteTime = now;
+  inner.push_back(std::move(record));
+  for (const Collected& item : program) {
+    SourceEntry entry;
+    if (item.folder) {
+      entry.name = item.name;
+      entry.type = kEntryFolder;
+    } else if (!LoadFile(item.source, item.name, entry, error)) {
+      return false;
+    }
+    inner.push_back(std::move(entry));
+  }
   std::vector<std::uint8_t> setupPck;
-  if (!EncodePackage(inner, 0, options.level, setupPck, error, options.progress)) {
-    error = "setup.pck: " + error;
+  if (options.showProgress) std::fprintf(stderr, "setup.pck: %lu entries\n", static_cast<unsigned long>(inner.size()));
+  if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr)) return false;
+  report.programEntries = inner.size();
+
+  // The outer package: setup.ini first, the other root files by name, setup.pck last.
+  std::vector<SourceEntry> outer;
+  SourceEntry setupEntry;
+  if (!LoadFile(setupPath, "setup.ini", setupEntry, error)) return false;
+  outer.push_back(std::move(setupEntry));
+  std::vector<Collected> roots;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name;
+    if (!AnsiName(it->path().filename(), name, error)) return false;
+    std::error_code typeError;
+    if (it->is_directory(typeError)) {
+      if (name != "program") report.warnings.push_back(it->path().u8string() + ": a folder beside program/ is not packed");
+      continue;
+    }
+    if (!it->is_regular_file(typeError) || name == "setup.ini" || name == "setup.pck") continue;
+    roots.push_back(Collected{name, it->path(), false});
+  }
+  if (ec) {
+    error = folder.u8string() + ": cannot list the folder (" + ec.message() + ")";
     return false;
   }
-
-  // The outer package: setup.ini, the other root entries, setup.pck.
-  std::vector<PackInput> outer;
-  PackInput ini;
-  ini.name = "setup.ini";
-  ini.data = setupBytes;
-  ini.creationTime = ini.lastWriteTime = FileTimeOf(setupPath);
-  outer.push_back(std::move(ini));
-  std::vector<Walked> root;
-  if (!Walk(options.folder, std::string(), "program", root, error)) return false;
-  root.erase(std::remove_if(root.begin(), root.end(), [](const Walked& w) { return w.name == "setup.ini"; }),
-             root.end());
-  if (!LoadWalked(root, outer, error)) return false;
-  PackInput pck;
+  roots.insert(roots.end(), outerExtras.begin(), outerExtras.end());
+  std::sort(roots.begin(), roots.end(), [](const Collected& a, const Collected& b) { return a.name < b.name; });
+  for (const Collected& item : roots) {
+    SourceEntry entry;
+    if (!LoadFile(item.source, item.name, entry, error)) return false;
+    outer.push_back(std::move(entry));
+  }
+  SourceEntry pck;
   pck.name = "setup.pck";
   pck.data = std::move(setupPck);
-  pck.creationTime = pck.lastWriteTime = FileTimeOf(setupPath);
+  pck.creationTime = pck.lastWriteTime = now;
+  pck.storeAsIs = true;  // its entries are compressed already
   outer.push_back(std::move(pck));
-  if (!CheckUnique(outer, ShowPath(options.folder), error)) return false;
-  result.rootEntries = outer.size();
 
-  std::vector<std::uint8_t> image = stub;
-  if (!EncodePackage(outer, static_cast<std::uint32_t>(stub.size()), options.level, image, error,
-                     options.progress))
-    return false;
-
-  // Written beside the output and moved into place, so a failed build leaves no half file.
-  const fs::path temporary = fs::path(options.output).concat(".part");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = ShowPath(options.output) + ": cannot create the output file";
-      return false;
-    }
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    out.close();
-    if (!out) {
-      fs::remove(temporary, ec);
-      error = ShowPath(options.output) + ": writing the output failed";
-      return false;
-    }
-  }
-  fs::rename(temporary, options.output, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    error = ShowPath(options.output) + ": cannot replace the output file";
-    return false;
-  }
-  result.outputSize = image.size();
-  return true;
+  std::vector<std::uint8_t> image = std::move(stub);
+  if (options.showProgress) std::fprintf(stderr, "Install.exe: %lu entries\n", static_cast<unsigned long>(outer.size()));
+  if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr)) return false;
+  report.outerEntries = outer.size();
+  report.outputSize = image.size();
+  return WriteWholeFile(options.output, image, error);
 }
 
-}  // namespace brindorel
+}  // namespace brindorel::pack

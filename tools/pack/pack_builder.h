@@ -1,83 +1,42 @@
-// The builder: turns a package folder into an installer (the stub with the
-// outer package appended), with "setup.pck" made from program/.
-//
-// Entry order, fixed so that the same folder always gives the same bytes:
-//   outer package:  setup.ini, the other root files and folders in byte order
-//                   of their 8-bit names (folders before their contents),
-//                   "setup.pck" last;
-//   setup.pck:      "Uninstall.exe" (when there is one), "uninstall.dat", then
-//                   program/ in the same sorted walk.
-// Times are the files' last-write times; the host gives no portable creation
-// time, so both FILETIMEs of an entry carry it. The generated uninstall.dat
-// takes the times of setup.ini.
-//
-// setup.ini's [Settings] NoDelAll (a flag, read by the builder only) becomes
-// the record's NoDelAll; absent, it is 0.
+// Turns a package folder into an installer: program/ becomes "setup.pck"
+// (with "Uninstall.exe" and a first "uninstall.dat"), the other files of the
+// folder and "setup.pck" form the package appended to the stub.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "package/package_format.h"
+#include "tools/pack/pack_package.h"
 
-namespace brindorel {
-
-// One entry on its way into a package, with its decoded bytes.
-struct PackInput {
-  std::string name;  // 8-bit, "\"-separated; folders end in "\"
-  std::uint32_t type = kEntryFile;
-  std::vector<std::uint8_t> data;
-  std::uint64_t creationTime = 0;
-  std::uint64_t lastWriteTime = 0;
-};
-
-using ProgressFunction = std::function<void(std::size_t done, std::size_t total, const std::string& name)>;
-
-// Encodes `inputs` as a package whose data starts at file position
-// `dataStart` and appends it to `out`. Each block is compressed when that is
-// smaller, stored as it is otherwise. False (with `error` set) when an entry
-// or the package would pass the 32-bit limits.
-bool EncodePackage(const std::vector<PackInput>& inputs, std::uint32_t dataStart, int level,
-                   std::vector<std::uint8_t>& out, std::string& error,
-                   const ProgressFunction& progress = ProgressFunction());
-
-// The first uninstall.dat in the installer's INI layout ("key = value", CR LF).
-struct UninstallRecord {
-  std::string progName;
-  std::string version;
-  std::string mutexString;
-  bool noDeleteAll = false;
-  std::vector<std::string> files;  // relative, "\"-separated
-};
-std::string FormatUninstallRecord(const UninstallRecord& record);
+namespace brindorel::pack {
 
 struct BuildOptions {
-  std::filesystem::path folder;
+  std::filesystem::path packageFolder;
   std::filesystem::path output;
   std::filesystem::path stub;
-  std::filesystem::path uninstaller;  // empty: "Uninstall.exe" beside the stub, when present
+  std::filesystem::path uninstaller;  // empty: none (a warning is given)
   int level = 9;
-  ProgressFunction progress;
-  // Signing hooks in after the output is complete and before it is moved
-  // into place; the package end is found through the certificate table.
+  // Extra files: package-relative name ("program/acme.exe") and the file to take.
+  std::vector<std::pair<std::string, std::filesystem::path>> extraFiles;
+  bool showProgress = false;
 };
 
-struct BuildResult {
+struct BuildReport {
   std::vector<std::string> warnings;
+  std::size_t outerEntries = 0;
+  std::size_t programEntries = 0;
   std::uint64_t outputSize = 0;
-  std::uint64_t stubSize = 0;
-  std::size_t programFiles = 0;
-  std::size_t rootEntries = 0;
 };
 
-// Builds the installer. False with `error` naming the file and the reason;
-// the output file is then left as it was.
-bool BuildInstaller(const BuildOptions& options, BuildResult& result, std::string& error);
+// Builds; false with `error` naming the file and the reason.
+bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error);
 
-// Largest file the installer reads: it takes the file size as a signed 32-bit number.
-constexpr std::uint64_t kMaxPackageFile = 0x7FFFFFFFu;
+// The first "uninstall.dat" for a program whose files (relative, "\"-separated) are `files`.
+std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
+                                 const std::string& mutexString, bool noDelAll,
+                                 const std::vector<std::string>& files);
 
-}  // namespace brindorel
+}  // namespace brindorel::pack

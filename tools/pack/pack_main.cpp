@@ -1,14 +1,316 @@
-#include <iostream>
-#include <new>
+// brindorel-pack: builds installers from package folders, and lists, verifies
+// and extracts packages. Exit codes: 0 success, 1 a problem with a package or
+// a file, 2 wrong usage.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
 
-#include "tools/pack/pack_commands.h"
+#include "package/block_encoder.h"
+#include "tools/pack/pack_builder.h"
+#include "tools/pack/pack_files.h"
+#include "tools/pack/pack_package.h"
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  try {
-    return brindorel::RunPackCommand(args, argc > 0 ? argv[0] : "", std::cout, std::cerr);
-  } catch (const std::bad_alloc&) {
-    std::cerr << "error: out of memory\n";
+namespace fs = std::filesystem;
+using namespace brindorel;
+using namespace brindorel::pack;
+
+namespace {
+
+const char kVersion[] = "brindorel-pack 1.0";
+
+const char kUsage[] =
+    "usage: brindorel-pack COMMAND ...\n"
+    "\n"
+    "  build PACKAGE-FOLDER -o Install.exe [--stub FILE] [--uninstaller FILE]\n"
+    "        [--level fast|best] [--add NAME=FILE]...\n"
+    "  list FILE            the entries of an Install.exe or a setup.pck\n"
+    "  verify FILE          decode every entry and check every checksum\n"
+    "  extract FILE DIR     unpack what the installer would unpack\n"
+    "\n"
+    "  brindorel-pack COMMAND --help   describes one command; --version prints the version\n";
+
+const char kBuildHelp[] =
+    "usage: brindorel-pack build PACKAGE-FOLDER -o Install.exe [options]\n"
+    "\n"
+    "PACKAGE-FOLDER holds setup.ini, the language files, documents, pictures and\n"
+    "companion programs, and program/ with the files to install. program/ becomes\n"
+    "setup.pck together with Uninstall.exe and a first uninstall.dat; everything\n"
+    "is appended to the installer stub.\n"
+    "\n"
+    "  -o FILE              the installer to write (required)\n"
+    "  --stub FILE          the installer stub (default: Install.exe beside this tool)\n"
+    "  --uninstaller FILE   the uninstaller to carry (default: Uninstall.exe beside the stub)\n"
+    "  --level fast|best    compression (default: best)\n"
+    "  --add NAME=FILE      pack FILE as NAME, e.g. program/app.exe=build/app.exe\n"
+    "\n"
+    "setup.ini [Settings] NoDelAll=1 keeps the uninstaller from offering to delete\n"
+    "every file of the installation folder.\n";
+
+const char kListHelp[] = "usage: brindorel-pack list FILE\n\nLists type, size, stored size, last-write time and name of every entry,\nthe nested setup.pck included.\n";
+const char kVerifyHelp[] = "usage: brindorel-pack verify FILE\n\nDecodes every entry (the nested setup.pck included) and checks every checksum.\nExit 0 only when all is sound; each bad entry is named. Also says whether the\nfile carries a code signature (the certificate is not judged).\n";
+const char kExtractHelp[] = "usage: brindorel-pack extract FILE DIR\n\nWrites the entries into DIR as the installer would; names that would leave DIR\nand corrupt entries are refused.\n";
+
+int Usage(const char* message) {
+  std::fprintf(stderr, "brindorel-pack: %s\n\n%s", message, kUsage);
+  return 2;
+}
+
+fs::path OwnFolder(const char* argv0) {
+  std::error_code ec;
+  fs::path self = fs::canonical(fs::path(argv0), ec);
+  if (ec) self = fs::absolute(fs::path(argv0), ec);
+  return self.parent_path();
+}
+
+std::string TimeText(std::uint64_t fileTime) {
+  if (fileTime == 0) return "-------------------";
+  std::time_t seconds = static_cast<std::time_t>(fileTime / 10000000ull - 11644473600ull);
+  char text[32];
+  std::tm* tm = std::gmtime(&seconds);
+  if (tm == nullptr || std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", tm) == 0) return "?";
+  return text;
+}
+
+bool Load(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::string error;
+  if (!ReadWholeFile(fs::u8path(path), bytes, error)) {
+    std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+void ListPackage(const ReadResult& package, int depth) {
+  const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
+  for (const ReadEntry& read : package.entries) {
+    const PackageEntry& e = read.entry;
+    std::printf("%s%-6s %10lu %10lu  %s  %s\n", indent.c_str(), e.type == kEntryFolder ? "folder" : e.type == kEntryFile ? "file" : "other",
+                static_cast<unsigned long>(e.size), static_cast<unsigned long>(e.storedSize), TimeText(e.lastWriteTime).c_str(),
+                AnsiToUtf8(e.name).c_str());
+    if (e.name == "setup.pck" && read.decoded && depth == 0) {
+      ReadResult nested = ReadPackageBytes(read.data);
+      if (nested.found) ListPackage(nested, depth + 1);
+    }
+  }
+}
+
+int CommandList(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!Load(path, bytes)) return 1;
+  ReadResult package = ReadPackageBytes(bytes);
+  if (!package.found) {
+    std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), package.problem.c_str());
     return 1;
   }
+  std::printf("%s: %lu entries, data from %lu%s\n", path.c_str(), static_cast<unsigned long>(package.entries.size()),
+              static_cast<unsigned long>(package.trailer.dataStart), package.signedImage ? ", signed image" : "");
+  ListPackage(package, 0);
+  return 0;
+}
+
+int VerifyPackage(const ReadResult& package, const std::string& where) {
+  int bad = 0;
+  for (const ReadEntry& read : package.entries) {
+    const std::string name = where + AnsiToUtf8(read.entry.name);
+    if (!read.dataInside) {
+      std::printf("BAD %s: its data runs past the entry data\n", name.c_str());
+      ++bad;
+    } else if (!read.decoded) {
+      std::printf("BAD %s: does not decode or fails its checksum\n", name.c_str());
+      ++bad;
+    } else if (!IsSafeEntryName(read.entry.name)) {
+      std::printf("BAD %s: the name would leave the target folder\n", name.c_str());
+      ++bad;
+    }
+    if (read.entry.name == "setup.pck" && read.decoded && where.empty()) {
+      ReadResult nested = ReadPackageBytes(read.data);
+      if (!nested.found) {
+        std::printf("BAD setup.pck: %s\n", nested.problem.c_str());
+        ++bad;
+      } else {
+        bad += VerifyPackage(nested, "setup.pck: ");
+      }
+    }
+  }
+  return bad;
+}
+
+int CommandVerify(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!Load(path, bytes)) return 1;
+  std::printf("signature: %s\n", HasSignature(bytes) ? "present (not judged)" : "none");
+  ReadResult package = ReadPackageBytes(bytes);
+  if (!package.found) {
+    std::printf("BAD %s: %s\n", path.c_str(), package.problem.c_str());
+    return 1;
+  }
+  int bad = VerifyPackage(package, "");
+  if (bad != 0) {
+    std::printf("%s: %d bad entries\n", path.c_str(), bad);
+    return 1;
+  }
+  std::printf("%s: all %lu entries sound\n", path.c_str(), static_cast<unsigned long>(package.entries.size()));
+  return 0;
+}
+
+int CommandExtract(const std::string& path, const std::string& target) {
+  std::vector<std::uint8_t> bytes;
+  if (!Load(path, bytes)) return 1;
+  ReadResult package = ReadPackageBytes(bytes);
+  if (!package.found) {
+    std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), package.problem.c_str());
+    return 1;
+  }
+  int refused = 0;
+  const fs::path root = fs::u8path(target);
+  std::error_code ec;
+  fs::create_directories(root, ec);
+  for (const ReadEntry& read : package.entries) {
+    const PackageEntry& e = read.entry;
+    std::string name = AnsiToUtf8(e.name);
+    if (!IsSafeEntryName(e.name) || !read.dataInside || !read.decoded) {
+      std::fprintf(stderr, "refused %s\n", name.c_str());
+      ++refused;
+      continue;
+    }
+    std::string relative = name;
+    for (char& c : relative) {
+      if (c == '\\') c = '/';
+    }
+    fs::path out = root / fs::u8path(relative);
+    if (e.type == kEntryFolder) {
+      fs::create_directories(out, ec);
+      continue;
+    }
+    if (e.type != kEntryFile) continue;
+    fs::create_directories(out.parent_path(), ec);
+    std::string error;
+    if (!WriteWholeFile(out, read.data, error)) {
+      std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
+      ++refused;
+      continue;
+    }
+    SetFileTimeOf(out, e.lastWriteTime);
+  }
+  return refused == 0 ? 0 : 1;
+}
+
+int CommandBuild(int argc, char** argv, const char* argv0) {
+  BuildOptions options;
+  std::string stub, output, uninstaller;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) return nullptr;
+      (void)what;
+      return argv[++i];
+    };
+    if (arg == "-o" || arg == "--output") {
+      const char* v = value("-o");
+      if (v == nullptr) return Usage("-o needs a file");
+      output = v;
+    } else if (arg == "--stub") {
+      const char* v = value("--stub");
+      if (v == nullptr) return Usage("--stub needs a file");
+      stub = v;
+    } else if (arg == "--uninstaller") {
+      const char* v = value("--uninstaller");
+      if (v == nullptr) return Usage("--uninstaller needs a file");
+      uninstaller = v;
+    } else if (arg == "--level") {
+      const char* v = value("--level");
+      if (v == nullptr) return Usage("--level needs fast or best");
+      if (std::strcmp(v, "fast") == 0) {
+        options.level = kBlockLevelFast;
+      } else if (std::strcmp(v, "best") == 0) {
+        options.level = kBlockLevelBest;
+      } else {
+        return Usage("--level takes fast or best");
+      }
+    } else if (arg == "--add") {
+      const char* v = value("--add");
+      const char* eq = v != nullptr ? std::strchr(v, '=') : nullptr;
+      if (eq == nullptr || eq == v || eq[1] == '\0') return Usage("--add takes NAME=FILE");
+      options.extraFiles.emplace_back(std::string(v, eq), fs::u8path(eq + 1));
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage(("unknown option " + arg).c_str());
+    } else if (options.packageFolder.empty()) {
+      options.packageFolder = fs::u8path(arg);
+    } else {
+      return Usage("build takes one package folder");
+    }
+  }
+  if (options.packageFolder.empty()) return Usage("build needs a package folder");
+  if (output.empty()) return Usage("build needs -o FILE");
+  options.output = fs::u8path(output);
+  std::error_code ec;
+  if (!stub.empty()) {
+    options.stub = fs::u8path(stub);
+  } else {
+    fs::path beside = OwnFolder(argv0) / "Install.exe";
+    fs::path tree = fs::u8path(BRINDOREL_DEFAULT_STUB);
+    options.stub = fs::is_regular_file(beside, ec) ? beside : tree;
+  }
+  if (!uninstaller.empty()) {
+    options.uninstaller = fs::u8path(uninstaller);
+  } else {
+    fs::path beside = options.stub.parent_path() / "Uninstall.exe";
+    if (fs::is_regular_file(beside, ec)) options.uninstaller = beside;
+  }
+  options.showProgress = ErrorIsTerminal();
+  BuildReport report;
+  std::string error;
+  bool ok = BuildInstaller(options, report, error);
+  for (const std::string& warning : report.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s: %lu bytes, %lu entries (setup.pck: %lu)\n", output.c_str(), static_cast<unsigned long>(report.outputSize),
+              static_cast<unsigned long>(report.outerEntries), static_cast<unsigned long>(report.programEntries));
+  return 0;
+}
+
+bool WantsHelp(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage("no command");
+  std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::printf("%s", kUsage);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("%s\n", kVersion);
+    return 0;
+  }
+  int rest = argc - 2;
+  char** args = argv + 2;
+  if (command == "build") {
+    if (WantsHelp(rest, args)) return std::printf("%s", kBuildHelp), 0;
+    return CommandBuild(rest, args, argv[0]);
+  }
+  if (command == "list") {
+    if (WantsHelp(rest, args)) return std::printf("%s", kListHelp), 0;
+    return rest == 1 ? CommandList(args[0]) : Usage("list takes one file");
+  }
+  if (command == "verify") {
+    if (WantsHelp(rest, args)) return std::printf("%s", kVerifyHelp), 0;
+    return rest == 1 ? CommandVerify(args[0]) : Usage("verify takes one file");
+  }
+  if (command == "extract") {
+    if (WantsHelp(rest, args)) return std::printf("%s", kExtractHelp), 0;
+    return rest == 2 ? CommandExtract(args[0], args[1]) : Usage("extract takes a file and a folder");
+  }
+  return Usage(("unknown command " + command).c_str());
 }

@@ -1,195 +1,187 @@
+// The builder end to end on small package folders made by the tests: what it
+// writes reads back entry for entry, and what is wrong is refused by name.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
+#include <random>
 
-#include "package/block_decoder.h"
-#include "package/package_format.h"
+#include "package/block_encoder.h"
 #include "tools/pack/pack_builder.h"
-#include "tools/pack/pack_commands.h"
-#include "tools/pack/pack_text.h"
+#include "tools/pack/pack_files.h"
+#include "tools/pack/pack_package.h"
 
-namespace fs = std::filesystem;
-using namespace brindorel;
-
+namespace brindorel::pack {
 namespace {
+namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
+void Write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
 }
 
-std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::vector<std::uint8_t> Read(const fs::path& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
+  return bytes;
 }
 
-struct Unpacked {
-  PackageTrailer trailer;
-  EntryList entries;
-  std::vector<std::vector<std::uint8_t>> data;
-};
+std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-Unpacked Unpack(const std::vector<std::uint8_t>& file) {
-  Unpacked u;
-  EXPECT_TRUE(ParseTrailer(file.data() + file.size() - kTrailerSize, u.trailer));
-  EXPECT_TRUE(TrailerFits(u.trailer, file.size()));
-  const std::size_t tableStart = file.size() - kTrailerSize - u.trailer.tableStoredSize;
-  std::vector<std::uint8_t> table(u.trailer.tableSize + 8);
-  if (u.trailer.tableSize == u.trailer.tableStoredSize)
-    std::copy(file.begin() + tableStart, file.begin() + tableStart + u.trailer.tableSize, table.begin());
-  else
-    EXPECT_EQ(DecompressBlock(file.data() + tableStart, u.trailer.tableStoredSize, table.data(), table.size()),
-              u.trailer.tableSize);
-  u.entries = ParseEntryTable(table.data(), u.trailer.tableSize);
-  std::size_t pos = u.trailer.dataStart;
-  for (const PackageEntry& e : u.entries) {
-    EXPECT_EQ(e.dataOffset, pos) << e.name;
-    std::vector<std::uint8_t> d(e.size + 8);
-    if (e.size == e.storedSize)
-      std::copy(file.begin() + pos, file.begin() + pos + e.size, d.begin());
-    else
-      EXPECT_EQ(DecompressBlock(file.data() + pos, e.storedSize, d.data(), d.size()), e.size) << e.name;
-    d.resize(e.size);
-    u.data.push_back(d);
-    pos += e.storedSize;
+const ReadEntry* Find(const ReadResult& package, const std::string& name) {
+  for (const ReadEntry& e : package.entries) {
+    if (e.entry.name == name) return &e;
   }
-  EXPECT_EQ(pos, tableStart);
-  return u;
+  return nullptr;
 }
 
-class PackTest : public ::testing::Test {
+class PackBuild : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("pack_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    folder = dir / "pkg";
-    WriteFile(folder / "setup.ini",
-              "[Settings]\r\nProgExe=acme.exe\r\nNoDelAll=1\r\n[Info]\r\nTitel=Acme Demo\r\nVersion=1.2\r\n"
-              "[Task]\r\nMutexString=AcmeMutex\r\n");
-    WriteFile(folder / "english.lng", "[Page01]\r\nTitel=Welcome\r\n");
-    WriteFile(folder / "program" / "acme.txt", std::string(5000, 'a'));
-    WriteFile(folder / "program" / "sub" / "data.bin", "xyz");
-    WriteFile(dir / "stub" / "Install.exe", "MZ fake stub");
-    WriteFile(dir / "stub" / "Uninstall.exe", "MZ fake uninstaller");
-    options.folder = folder;
-    options.output = dir / "Install.exe";
-    options.stub = dir / "stub" / "Install.exe";
+    root_ = fs::temp_directory_path() / ("brindorel-pack-test-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    folder_ = root_ / "package";
+    Write(folder_ / "setup.ini",
+          "[Info]\r\nTitel=Acme Tool\r\nVersion=2.1\r\n[Task]\r\nMutexString=AcmeMutex\r\n[Settings]\r\nProgExe=acme.exe\r\n");
+    Write(folder_ / "english.lng", "[Page01]\r\nTitel=Welcome\r\n");
+    std::string big;
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(random() % 100) + "\n";
+    Write(folder_ / "program" / "acme.exe", big);
+    Write(folder_ / "program" / "data" / "settings.dat", "x=1");
+    Write(folder_ / "program" / "empty.txt", "");
+    stub_ = root_ / "stub.exe";
+    Write(stub_, std::string("MZ") + std::string(998, '\x90'));
+    uninstaller_ = root_ / "Uninstall.exe";
+    Write(uninstaller_, std::string("MZ") + std::string(300, 'u'));
   }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override { fs::remove_all(root_); }
 
-  bool Build() {
-    error.clear();
-    return BuildInstaller(options, result, error);
+  BuildOptions Options() {
+    BuildOptions options;
+    options.packageFolder = folder_;
+    options.output = root_ / "Install.exe";
+    options.stub = stub_;
+    options.uninstaller = uninstaller_;
+    options.level = kBlockLevelFast;
+    return options;
   }
 
-  int Run(std::vector<std::string> args, std::string* output = nullptr) {
-    std::ostringstream out, err;
-    const int rc = RunPackCommand(args, "", out, err);
-    if (output) *output = out.str() + err.str();
-    return rc;
-  }
-
-  fs::path dir, folder;
-  BuildOptions options;
-  BuildResult result;
-  std::string error;
+  fs::path root_, folder_, stub_, uninstaller_;
 };
 
-TEST_F(PackTest, BuildsOuterAndInnerPackagesThatParseBack) {
-  ASSERT_TRUE(Build()) << error;
-  const auto file = ReadBytes(options.output);
-  Unpacked outer = Unpack(file);
-  EXPECT_EQ(outer.trailer.dataStart, 12u);  // the stub's size
+TEST_F(PackBuild, WhatIsBuiltReadsBackEntryForEntry) {
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(Options(), report, error)) << error;
+  std::vector<std::uint8_t> image = Read(root_ / "Install.exe");
+  ReadResult outer = ReadPackageBytes(image);
+  ASSERT_TRUE(outer.found) << outer.problem;
+  EXPECT_EQ(outer.trailer.dataStart, 1000u);  // D is the stub's size
   ASSERT_EQ(outer.entries.size(), 3u);
-  EXPECT_EQ(outer.entries[0].name, "setup.ini");
-  EXPECT_EQ(outer.entries[1].name, "english.lng");
-  EXPECT_EQ(outer.entries[2].name, "setup.pck");
-  EXPECT_EQ(outer.data[0], ReadBytes(folder / "setup.ini"));
+  EXPECT_EQ(outer.entries.front().entry.name, "setup.ini");
+  EXPECT_EQ(outer.entries.back().entry.name, "setup.pck");
+  EXPECT_EQ(outer.entries.back().entry.storedSize, outer.entries.back().entry.size);
+  for (const ReadEntry& e : outer.entries) EXPECT_TRUE(e.decoded) << e.entry.name;
+  EXPECT_EQ(Text(Find(outer, "english.lng")->data), "[Page01]\r\nTitel=Welcome\r\n");
+  EXPECT_EQ(Find(outer, "setup.ini")->entry.lastWriteTime, FileTimeOf(folder_ / "setup.ini"));
 
-  Unpacked inner = Unpack(outer.data[2]);
+  ReadResult inner = ReadPackageBytes(Find(outer, "setup.pck")->data);
+  ASSERT_TRUE(inner.found) << inner.problem;
   EXPECT_EQ(inner.trailer.dataStart, 0u);
-  std::vector<std::string> names;
-  for (const auto& e : inner.entries) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Uninstall.exe", "uninstall.dat", "acme.txt", "sub\\", "sub\\data.bin"}));
-  EXPECT_EQ(inner.entries[3].type, kEntryFolder);
-  EXPECT_LT(inner.entries[2].storedSize, inner.entries[2].size);  // compressible data is compressed
-  EXPECT_EQ(inner.data[2], ReadBytes(folder / "program" / "acme.txt"));
-  const std::string dat(inner.data[1].begin(), inner.data[1].end());
-  EXPECT_EQ(dat,
-            "[Settings]\r\nProgName = Acme Demo\r\nVersion = 1.2\r\nMutexString = AcmeMutex\r\nNoDelAll = 1\r\n"
-            "[Files]\r\nF001 = acme.txt\r\nF002 = sub\\data.bin\r\n");
-  // Times come from the source file, as FILETIME.
-  const auto t = std::chrono::file_clock::to_sys(fs::last_write_time(folder / "program" / "acme.txt"));
-  const std::int64_t ticks = std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>>(
-                                 t.time_since_epoch()).count();
-  EXPECT_EQ(inner.entries[2].lastWriteTime, UnixTicksToFileTime(ticks));
-
-  // Same input, same bytes.
-  ASSERT_TRUE(Build()) << error;
-  EXPECT_EQ(ReadBytes(options.output), file);
+  const ReadEntry* exe = Find(inner, "acme.exe");
+  ASSERT_NE(exe, nullptr);
+  EXPECT_LT(exe->entry.storedSize, exe->entry.size);  // text compresses
+  EXPECT_EQ(exe->data, Read(folder_ / "program" / "acme.exe"));
+  EXPECT_EQ(exe->entry.lastWriteTime, FileTimeOf(folder_ / "program" / "acme.exe"));
+  const ReadEntry* folder = Find(inner, "data\\");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->entry.type, kEntryFolder);
+  ASSERT_NE(Find(inner, "data\\settings.dat"), nullptr);
+  ASSERT_NE(Find(inner, "empty.txt"), nullptr);
+  EXPECT_EQ(Find(inner, "empty.txt")->entry.storedSize, 0u);
+  ASSERT_NE(Find(inner, "Uninstall.exe"), nullptr);
+  EXPECT_EQ(Text(Find(inner, "uninstall.dat")->data),
+            "[Settings]\r\nProgName = Acme Tool\r\nVersion = 2.1\r\nMutexString = AcmeMutex\r\nNoDelAll = 0\r\n"
+            "[Files]\r\nF001 = acme.exe\r\nF002 = data\\settings.dat\r\nF003 = empty.txt\r\n");
 }
 
-TEST_F(PackTest, RefusesBadInput) {
-  options.stub = dir / "nothing.exe";
-  EXPECT_FALSE(Build());
-  EXPECT_NE(error.find("no stub"), std::string::npos);
-  options.stub = dir / "stub" / "Install.exe";
-
-  WriteFile(folder / "program" / "caf\xC3\xA9.txt", "ok");  // maps to cp1252
-  EXPECT_TRUE(Build()) << error;
-  WriteFile(folder / "program" / "\xE2\x82\xAC\xE4\xB8\xAD.txt", "x");  // a CJK letter does not map
-  EXPECT_FALSE(Build());
-  EXPECT_NE(error.find("Windows-1252"), std::string::npos);
-  fs::remove(folder / "program" / "\xE2\x82\xAC\xE4\xB8\xAD.txt");
-
-  WriteFile(folder / "program" / "ACME.TXT", "case twin");
-  EXPECT_FALSE(Build());
-  fs::remove(folder / "program" / "ACME.TXT");
-
-  fs::remove(options.output);
-  fs::remove(folder / "setup.ini");
-  EXPECT_FALSE(Build());
-  EXPECT_NE(error.find("setup.ini"), std::string::npos);
-  EXPECT_FALSE(fs::exists(options.output));
+TEST_F(PackBuild, SameInputGivesTheSameBytesAndExtraFilesReplaceProgramFiles) {
+  BuildReport report;
+  std::string error;
+  BuildOptions options = Options();
+  Write(root_ / "built-acme.exe", "MZ built");
+  options.extraFiles.emplace_back("program/acme.exe", root_ / "built-acme.exe");
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+  std::vector<std::uint8_t> first = Read(options.output);
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+  EXPECT_EQ(first, Read(options.output));
+  ReadResult inner = ReadPackageBytes(Find(ReadPackageBytes(first), "setup.pck")->data);
+  EXPECT_EQ(Text(Find(inner, "acme.exe")->data), "MZ built");
 }
 
-TEST_F(PackTest, CommandsListVerifyAndDetectDamage) {
-  std::string text;
-  EXPECT_EQ(Run({"build", folder.string(), "-o", options.output.string(), "--stub", options.stub.string(),
-                 "--level", "fast"}, &text), 0) << text;
-  EXPECT_EQ(Run({"list", options.output.string()}, &text), 0);
-  EXPECT_NE(text.find("  file   3 3 "), std::string::npos) << text;  // nested entries are indented
-  EXPECT_NE(text.find("sub\\data.bin"), std::string::npos);
-  EXPECT_EQ(Run({"verify", options.output.string()}, &text), 0) << text;
-
-  auto bytes = ReadBytes(options.output);
-  Unpacked outer = Unpack(bytes);
-  // Flip a byte inside the (compressed) setup.ini block.
-  bytes[outer.entries[0].dataOffset + outer.entries[0].storedSize / 2] ^= 0x40;
-  std::ofstream(options.output, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                        static_cast<std::streamsize>(bytes.size()));
-  EXPECT_EQ(Run({"verify", options.output.string()}, &text), 1);
-  EXPECT_NE(text.find("bad entry setup.ini"), std::string::npos) << text;
-
-  EXPECT_EQ(Run({"frobnicate"}), 2);
-  EXPECT_EQ(Run({"build", folder.string()}), 2);
-  EXPECT_EQ(Run({"--version"}), 0);
+TEST_F(PackBuild, ProblemsAreRefusedByName) {
+  BuildReport report;
+  std::string error;
+  {
+    BuildOptions options = Options();
+    options.stub = root_ / "missing-stub.exe";
+    EXPECT_FALSE(BuildInstaller(options, report, error));
+    EXPECT_NE(error.find("missing-stub.exe"), std::string::npos) << error;
+  }
+  {
+    Write(folder_ / "program" / "\xE5\x90\x8D.txt", "x");  // a CJK name has no place in Windows-1252
+    EXPECT_FALSE(BuildInstaller(Options(), report, error));
+    EXPECT_NE(error.find("Windows-1252"), std::string::npos) << error;
+    fs::remove(folder_ / "program" / "\xE5\x90\x8D.txt");
+    Write(folder_ / "program" / "caf\xC3\xA9.txt", "x");  // but an accented Latin name does
+    EXPECT_TRUE(BuildInstaller(Options(), report, error)) << error;
+  }
+  {
+    fs::remove(folder_ / "setup.ini");
+    EXPECT_FALSE(BuildInstaller(Options(), report, error));
+    EXPECT_NE(error.find("setup.ini"), std::string::npos) << error;
+  }
 }
 
-TEST(PackTextTest, CodePageAndTimes) {
-  std::string out;
-  EXPECT_TRUE(Utf8ToCp1252("\xE2\x82\xAC\xC3\xBC", out));
-  EXPECT_EQ(out, "\x80\xFC");
-  EXPECT_EQ(Cp1252ToUtf8(out), "\xE2\x82\xAC\xC3\xBC");
-  EXPECT_FALSE(Utf8ToCp1252("\xC3", out));      // truncated
-  EXPECT_FALSE(Utf8ToCp1252("\xC0\xAF", out));  // overlong
-  EXPECT_EQ(UnixTicksToFileTime(0), 116444736000000000ull);
-  EXPECT_EQ(FormatFileTime(116444736000000000ull), "1970-01-01 00:00:00");
-  EXPECT_EQ(FormatFileTime(0), "1601-01-01 00:00:00");
+TEST_F(PackBuild, VerifyNamesACorruptEntryAndListShowsTheNestedPackage) {
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(Options(), report, error)) << error;
+  const std::string pack = BRINDOREL_PACK;
+  const std::string image = (root_ / "Install.exe").string();
+  EXPECT_EQ(std::system((pack + " verify '" + image + "' > '" + (root_ / "out.txt").string() + "'").c_str()), 0);
+  EXPECT_EQ(std::system((pack + " list '" + image + "' | grep -q '    file .*acme.exe'").c_str()), 0);
+
+  // Flip one byte inside the compressed acme.exe, deep in setup.pck.
+  std::vector<std::uint8_t> bytes = Read(root_ / "Install.exe");
+  ReadResult outer = ReadPackageBytes(bytes);
+  const ReadEntry* pck = Find(outer, "setup.pck");
+  ReadResult inner = ReadPackageBytes(pck->data);
+  const ReadEntry* exe = Find(inner, "acme.exe");
+  bytes[pck->entry.dataOffset + exe->entry.dataOffset + exe->entry.storedSize / 2] ^= 0x20;
+  ASSERT_TRUE(WriteWholeFile(root_ / "Install.exe", bytes, error));
+  std::string out = (root_ / "bad.txt").string();
+  EXPECT_NE(std::system((pack + " verify '" + image + "' > '" + out + "'").c_str()), 0);
+  std::ifstream report_file(out);
+  std::string text((std::istreambuf_iterator<char>(report_file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("BAD setup.pck: acme.exe"), std::string::npos) << text;
+  EXPECT_EQ(std::system((pack + " frobnicate 2>/dev/null").c_str()) >> 8, 2);
+}
+
+TEST(PackNames, Utf8ToAnsiMapsTheCodePageAndRefusesTheRest) {
+  std::string ansi;
+  EXPECT_TRUE(Utf8ToAnsi("\xE2\x82\xAC", ansi));  // the euro sign is 80 hex
+  EXPECT_EQ(ansi, "\x80");
+  EXPECT_TRUE(Utf8ToAnsi("\xC3\xBC", ansi));
+  EXPECT_EQ(ansi, "\xFC");
+  EXPECT_FALSE(Utf8ToAnsi("\xC3", ansi));          // cut sequence
+  EXPECT_FALSE(Utf8ToAnsi("\xC2\x81", ansi));      // U+0081 has no place
+  EXPECT_EQ(AnsiToUtf8("\x80\xFC"), "\xE2\x82\xAC\xC3\xBC");
 }
 
 }  // namespace
+}  // namespace brindorel::pack
