@@ -23,32 +23,11 @@ namespace {
 
 constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
-std::uint32_t ReadLittle32(const unsigned char* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
-}
-
-// The built-in header icon: the 32 x 32 image of the .ico file carried in
-// our own resources.
+// The built-in header icon: the 32 x 32 image of our own icon resource, which
+// is also the program's icon.
 HICON LoadBuiltInHeaderIcon() {
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_HEADER_ICON), MAKEINTRESOURCEA(10));  // RT_RCDATA
-  if (found == nullptr) return nullptr;
-  HGLOBAL loaded = LoadResource(nullptr, found);
-  DWORD size = SizeofResource(nullptr, found);
-  auto* bytes = static_cast<const unsigned char*>(LockResource(loaded));
-  if (bytes == nullptr || size < 6) return nullptr;
-  unsigned count = bytes[4] | (unsigned(bytes[5]) << 8);
-  for (unsigned i = 0; i < count; ++i) {
-    std::size_t entry = 6 + 16 * std::size_t(i);
-    if (entry + 16 > size) break;
-    if (bytes[entry] != 32) continue;
-    std::uint32_t length = ReadLittle32(bytes + entry + 8);
-    std::uint32_t offset = ReadLittle32(bytes + entry + 12);
-    if (offset > size || length > size - offset) break;
-    return CreateIconFromResourceEx(const_cast<unsigned char*>(bytes + offset), length, TRUE, 0x00030000, 32, 32,
-                                    LR_DEFAULTCOLOR);
-  }
-  return nullptr;
+  return static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
 }
 
 InterfaceTexts LoadTexts(const InstallerState& state) {
