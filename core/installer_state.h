@@ -36,6 +36,7 @@ struct InstallerState {
   std::uint32_t whileProgram = 0;  // a ProgramHandle of the process runner; 0: none
   std::string installFolder;      // empty until the installation sets it
   bool installationRan = false;   // the installation sequence was carried out
+  std::uint32_t carriedCompanions = 0;  // CompanionBits of the companions this run's package carried
 };
 
 // The program started at the end, or the empty text when nothing is started:

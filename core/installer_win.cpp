@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/companions.h"
 #include "package/package_reader.h"
 #include "services/file_system.h"
 #include "services/folders.h"
@@ -40,6 +41,12 @@ void PromptReboot() {
       reinterpret_cast<void*>(GetProcAddress(library, "SetupPromptReboot")));
   if (prompt != nullptr) prompt(nullptr, nullptr, FALSE);
   FreeLibrary(library);
+}
+
+// The size of a file in the working folder, for telling companions this
+// package wrote from locked copies an earlier run left behind.
+std::int64_t WorkFileSize(const std::string& fileName, void* workFolder) {
+  return QueryPathSize(*static_cast<const std::string*>(workFolder) + fileName);
 }
 
 void ReadFirstPass(InstallerState& state) {
@@ -91,6 +98,7 @@ void RunInstaller() {
   if (!state.workFolder.empty()) {
     ReadPackage(state.installerPath);
     ExtractPackage(state.workFolder, "");
+    state.carriedCompanions = CarriedCompanions(PackageEntries(), WorkFileSize, &state.workFolder);
   }
 
   // 6. First settings pass.
@@ -99,8 +107,8 @@ void RunInstaller() {
   // 7. The wizard.
   WizardOutcome outcome = RunWizard(state);
   if (outcome == WizardOutcome::Completed) {
-    // E2. The working folder goes.
-    if (!state.workFolder.empty()) RemoveFolder(state.workFolder, "*.*", 0);
+    // E2. The working folder goes (Cancel may have removed it already).
+    if (!state.workFolder.empty() && PathExists(state.workFolder) != 0) DeleteWorkFolder(state.workFolder);
     // E3. Restart question, only after an installation that asks for it;
     // otherwise the installed program when the user asked for it.
     if (state.settings.reboot != 0) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/companions.h"
 #include "core/installer.h"
 #include "core/page_flow.h"
 #include "resources/resource_ids.h"
@@ -64,24 +65,19 @@ class WindowsWizardActions : public WizardActions {
  public:
   WindowsWizardActions(InstallerState& state, WizardWindowSurface& window) : state_(state), window_(window) {}
 
-  void StopWhileProgramOnCancel() override {
-    if (state_.whileProgram == 0 || !PathExists(state_.workFolder + "StartBR.exe")) return;
-    if (IsStillRunning(state_.whileProgram) != 0) {
-      TerminateProgram(state_.whileProgram);
-      Sleep(500);
-    }
-  }
+  void StopWhileProgramOnCancel() override { brindorel::StopWhileProgramOnCancel(state_); }
 
   void StopWhileProgramOnFinish() override {
-    if (IsKnownProgram(state_.whileProgram) != 0 && IsStillRunning(state_.whileProgram) != 0) {
-      TerminateProgram(state_.whileProgram);
-      ReleaseProgram(state_.whileProgram);
-      state_.whileProgram = 0;
-      Sleep(500);
-    }
+    finished_ = true;
+    brindorel::StopWhileProgramOnFinish(state_);
   }
 
-  void DeleteWorkFolder(const std::string& workFolder) override { RemoveFolder(workFolder, "*.*", 0); }
+  // Called after WhileBR.exe was stopped (or left running by the rules).
+  void DeleteWorkFolder(const std::string& workFolder) override { brindorel::DeleteWorkFolder(workFolder); }
+
+  // The wizard ended through Finish, the only end after which AfterBR.exe
+  // runs (Cancel and the close request have deleted the working folder).
+  bool Finished() const { return finished_; }
 
   std::string BrowseForFolder(const std::string& prompt, const std::string& startFolder) override {
     BrowseRequest request{startFolder};
@@ -137,6 +133,7 @@ class WindowsWizardActions : public WizardActions {
 
   InstallerState& state_;
   WizardWindowSurface& window_;
+  bool finished_ = false;
 };
 
 }  // namespace
@@ -144,6 +141,9 @@ class WindowsWizardActions : public WizardActions {
 WizardOutcome RunWizard(InstallerState& state) {
   // 1. The language and the interface texts.
   InterfaceTexts texts = LoadTexts(state);
+
+  // 2. BeforeBR.exe may end the installer before any window exists.
+  if (RunBeforeProgram(state)) return WizardOutcome::EndAtOnce;
 
   // 3. The built-in header icon, then the window.
   HICON headerIcon = LoadBuiltInHeaderIcon();
@@ -165,6 +165,13 @@ WizardOutcome RunWizard(InstallerState& state) {
   ReadPreviousChoices(state, surface);
   window->AddSeparator();
 
+  // 12. Is the program to install running? The warning's Cancel has deleted
+  // the working folder and set the quit flag.
+  RunningCheck(state, texts, window->WindowHandle());
+
+  // 13. WhileBR.exe beside the wizard, unless the run already ends.
+  if (state.quitRequested == 0) StartWhileProgram(state);
+
   WindowsWizardActions actions(state, *window);
   PageFlow flow(state, texts, surface, actions);
 
@@ -178,6 +185,12 @@ WizardOutcome RunWizard(InstallerState& state) {
   // 15. E0: close the window.
   window.reset();
   if (headerIcon != nullptr) DestroyIcon(headerIcon);
+
+  // 16. E1: AfterBR.exe, only when the wizard ended through Finish.
+  if (actions.Finished()) RunAfterProgram(state);
+  // A WhileBR.exe left running keeps running; only our handles go.
+  ReleaseProgram(state.whileProgram);
+  state.whileProgram = 0;
   return WizardOutcome::Completed;
 }
 

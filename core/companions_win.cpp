@@ -1,0 +1,164 @@
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include "core/companions.h"
+#include "services/file_system.h"
+#include "services/process_runner.h"
+
+namespace brindorel {
+namespace {
+
+// After WhileBR.exe was asked to end: how long to wait for the process to
+// be gone (its image file stays locked until then), polled in small steps.
+constexpr DWORD kStopWaitMilliseconds = 5000;
+constexpr DWORD kPollMilliseconds = 50;
+// Deleting the working folder: files still held open (by a program that is
+// ending, or a virus scanner) are tried again a few times.
+constexpr int kDeleteAttempts = 8;
+constexpr DWORD kDeletePauseMilliseconds = 125;
+
+// The companion's path when this run's package carried it and it is still
+// in the working folder (Cancel deletes it before AfterBR.exe would run).
+bool CompanionPresent(const InstallerState& state, std::uint32_t bit, const char* name, std::string& path) {
+  if (state.workFolder.empty() || (state.carriedCompanions & bit) == 0) return false;
+  path = state.workFolder + name;
+  return PathExists(path) != 0;
+}
+
+// Waits until the program has ended, a few seconds at most.
+void WaitUntilEnded(ProgramHandle program) {
+  for (DWORD waited = 0; waited < kStopWaitMilliseconds && IsStillRunning(program) != 0;
+       waited += kPollMilliseconds) {
+    Sleep(kPollMilliseconds);
+  }
+}
+
+using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
+using WalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+
+class WindowsRunningCheck : public RunningCheckSystem {
+ public:
+  WindowsRunningCheck(const InstallerState& state, const InterfaceTexts& texts, HWND owner)
+      : state_(state), texts_(texts), owner_(owner) {}
+
+  bool TargetIsRunning() override {
+    switch (ChooseRunningProbe(state_.settings.mutexString, state_.settings.progExe)) {
+      case RunningProbe::Mutex:
+        return MutexExists(state_.settings.mutexString);
+      case RunningProbe::ProcessList:
+        return IsProcessRunning(state_.settings.progExe);
+      case RunningProbe::None:
+        break;
+    }
+    return false;
+  }
+
+  bool WarningAnsweredOk() override {
+    std::string text = RunningWarningText(texts_, state_.settings.titel);
+    const std::string& title = texts_.Get(TextId::RequesterRQ4Titel);
+    // OK and Cancel, warning icon, Cancel as the default button.
+    return MessageBoxA(owner_, text.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) == IDOK;
+  }
+
+ private:
+  const InstallerState& state_;
+  const InterfaceTexts& texts_;
+  HWND owner_;
+};
+
+}  // namespace
+
+bool RunBeforeProgram(const InstallerState& state) {
+  std::string path;
+  if (!CompanionPresent(state, CarriesBefore, kBeforeProgramName, path)) return false;
+  ProgramHandle program = StartProgram(path, "", state.workFolder, StartWait | StartKeep);
+  bool stop = BeforeProgramStopsInstallation(program != 0, QueryExitCode(program));
+  ReleaseProgram(program);
+  return stop;
+}
+
+void StartWhileProgram(InstallerState& state) {
+  state.whileProgram = 0;
+  std::string path;
+  if (!CompanionPresent(state, CarriesWhile, kWhileProgramName, path)) return;
+  state.whileProgram = StartProgram(path, "", state.workFolder, StartKeep);
+}
+
+void StopWhileProgramOnCancel(InstallerState& state) {
+  std::string marker;
+  if (state.whileProgram == 0 || !CompanionPresent(state, CarriesStartMarker, kStartMarkerName, marker)) return;
+  if (IsStillRunning(state.whileProgram) == 0) return;
+  TerminateProgram(state.whileProgram);
+  WaitUntilEnded(state.whileProgram);
+}
+
+void StopWhileProgramOnFinish(InstallerState& state) {
+  if (IsKnownProgram(state.whileProgram) == 0 || IsStillRunning(state.whileProgram) == 0) return;
+  TerminateProgram(state.whileProgram);
+  WaitUntilEnded(state.whileProgram);
+  ReleaseProgram(state.whileProgram);
+  state.whileProgram = 0;
+}
+
+void RunAfterProgram(const InstallerState& state) {
+  std::string path;
+  if (!CompanionPresent(state, CarriesAfter, kAfterProgramName, path)) return;
+  ReleaseProgram(StartProgram(path, "", state.workFolder, StartWait | StartKeep));
+}
+
+bool IsProcessRunning(const std::string& progExe) {
+  HMODULE kernel = LoadLibraryA("Kernel32.dll");
+  if (kernel == nullptr) return false;
+  auto snapshot = reinterpret_cast<SnapshotFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
+  auto first = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32First")));
+  auto next = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32Next")));
+  bool found = false;
+  if (snapshot != nullptr && first != nullptr && next != nullptr) {
+    HANDLE list = snapshot(TH32CS_SNAPPROCESS, 0);
+    if (list != INVALID_HANDLE_VALUE) {
+      const DWORD self = GetCurrentProcessId();
+      PROCESSENTRY32 entry{};
+      entry.dwSize = sizeof entry;
+      for (BOOL more = first(list, &entry); more; more = next(list, &entry)) {
+        // szExeFile is a fixed array; never read past it.
+        entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
+        if (ProcessCountsAsTarget(entry.th32ProcessID, self, entry.szExeFile, progExe)) found = true;
+        entry.dwSize = sizeof entry;
+      }
+      CloseHandle(list);
+    }
+  }
+  FreeLibrary(kernel);
+  return found;
+}
+
+bool MutexExists(const std::string& name) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  DWORD error = GetLastError();
+  if (mutex != nullptr) CloseHandle(mutex);
+  return MutexCallMeansExisting(mutex != nullptr, error);
+}
+
+bool DeleteWorkFolder(const std::string& workFolder) {
+  if (workFolder.empty()) return false;
+  for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kDeletePauseMilliseconds);
+    RemoveFolder(workFolder, "*.*", 0);
+    if (PathExists(workFolder) == 0) return true;
+  }
+  return false;
+}
+
+void RunningCheck(InstallerState& state, const InterfaceTexts& texts, void* owner) {
+  WindowsRunningCheck system(state, texts, static_cast<HWND>(owner));
+  RunningCheckOutcome outcome = RunRunningCheck(system);
+  state.targetRunning = outcome.targetRunning ? 1 : 0;
+  if (!outcome.cancelled) return;
+  if (!state.workFolder.empty()) DeleteWorkFolder(state.workFolder);
+  state.quitRequested = 1;
+  state.startProgramAtExit = 0;
+}
+
+}  // namespace brindorel
