@@ -186,4 +186,10 @@ bool SignedImagePackageEnd(const std::uint8_t* head, std::size_t headSize,
   return true;
 }
 
+std::uint64_t UnpaddedPackageEnd(const std::uint8_t* tail, std::size_t tailSize, std::uint64_t end) {
+  std::size_t zeros = 0;
+  while (zeros < 7 && zeros < tailSize && tail[tailSize - 1 - zeros] == 0) ++zeros;
+  return end - zeros;
+}
+
 }  // namespace brindorel

@@ -75,4 +75,10 @@ bool IsSafeEntryName(const std::string& name);
 bool SignedImagePackageEnd(const std::uint8_t* head, std::size_t headSize,
                            std::uint64_t fileSize, std::uint64_t& packageEnd);
 
+// Signing tools start the certificate table on an 8-byte boundary and fill
+// the gap behind the package with zeros. `tail` holds the `tailSize` (up to
+// 8) bytes that end at `end`, the table's start; returns where the package
+// ends: before up to 7 zero bytes (the trailer's own last byte is never 0).
+std::uint64_t UnpaddedPackageEnd(const std::uint8_t* tail, std::size_t tailSize, std::uint64_t end);
+
 }  // namespace brindorel

@@ -109,6 +109,9 @@ bool FindTrailer(HANDLE file, std::uint64_t fileSize, PackageTrailer& trailer, s
   if (!SeekTo(file, 0) || !ReadExactly(file, head, headSize)) return false;
   std::uint64_t signedEnd = 0;
   if (!SignedImagePackageEnd(head, headSize, fileSize, signedEnd)) return false;
+  std::uint8_t tail[8];
+  if (!SeekTo(file, signedEnd - 8) || !ReadExactly(file, tail, 8)) return false;
+  signedEnd = UnpaddedPackageEnd(tail, 8, signedEnd);
   if (!ReadTrailerAt(file, signedEnd, trailer)) return false;
   packageEnd = signedEnd;
   return true;

@@ -169,6 +169,16 @@ TEST(SignedImage, FindsThePackageEndBeforeTheCertificates) {
   }
 }
 
+TEST(SignedImage, ZeroPaddingBeforeTheCertificatesIsSkipped) {
+  const std::uint8_t padded[8] = {'P', 'a', 'c', 'k', 0, 0, 0, 0};
+  EXPECT_EQ(UnpaddedPackageEnd(padded, 8, 1000), 996u);
+  const std::uint8_t none[8] = {0, 0, 0, 0, 'P', 'a', 'c', 'k'};
+  EXPECT_EQ(UnpaddedPackageEnd(none, 8, 1000), 1000u);
+  const std::uint8_t zeros[8] = {};
+  EXPECT_EQ(UnpaddedPackageEnd(zeros, 8, 1000), 993u);  // never more than 7
+  EXPECT_EQ(UnpaddedPackageEnd(zeros, 3, 1000), 997u);  // never before the bytes given
+}
+
 TEST(SignedImage, RefusesDamagedHeads) {
   std::uint64_t end = 0;
   Bytes good = PeHead(0x10B, 10000, 1200);

@@ -471,6 +471,15 @@ TEST_F(PackageReaderTest, SignedImageStillReads) {
   // A directory that does not end at the file's end is not followed.
   bytes.push_back(0);
   EXPECT_EQ(Read(bytes), 0);
+
+  // Signing tools put the table on an 8-byte boundary, zeros in the gap.
+  const std::uint32_t gap = (8 - static_cast<std::uint32_t>(unsignedImage.size() % 8)) % 8;
+  bytes = BuildPackage(items, true, SignedImage(static_cast<std::uint32_t>(unsignedImage.size()) + gap, certificates));
+  bytes.insert(bytes.end(), gap, 0);
+  bytes.insert(bytes.end(), certificates, 0x30);
+  ASSERT_EQ(Read(bytes), 1);
+  ExtractPackage(target_, "");
+  EXPECT_EQ(ReadText(target_ + "b.txt"), "bee");
 }
 
 }  // namespace

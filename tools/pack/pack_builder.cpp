@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "services/ini_document.h"
@@ -105,6 +106,63 @@ std::string FirstUninstallRecord(const std::string& progName, const std::string&
   return text;
 }
 
+std::string SignCommandLine(const std::string& command, const fs::path& in, const fs::path& out) {
+  auto quote = [](const fs::path& path) {
+#ifdef _WIN32
+    return "\"" + path.u8string() + "\"";
+#else
+    std::string quoted = "'";
+    for (char c : path.u8string()) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+#endif
+  };
+  std::string line;
+  for (std::size_t i = 0; i < command.size();) {
+    if (command.compare(i, 4, "{in}") == 0) {
+      line += quote(in);
+      i += 4;
+    } else if (command.compare(i, 5, "{out}") == 0) {
+      line += quote(out);
+      i += 5;
+    } else {
+      line += command[i++];
+    }
+  }
+  return line;
+}
+
+namespace {
+
+// Signs `bytes` (named `what` in messages) in place with the user's command,
+// through two files beside the output.
+bool SignBytes(const BuildOptions& options, const std::string& what, std::vector<std::uint8_t>& bytes,
+               std::string& error) {
+  const fs::path in = fs::path(options.output).concat(".unsigned-" + what);
+  const fs::path out = fs::path(options.output).concat(".signed-" + what);
+  std::error_code ec;
+  fs::remove(out, ec);
+  bool ok = WriteWholeFile(in, bytes, error);
+  if (ok) {
+    std::fflush(nullptr);
+    const int status = std::system(SignCommandLine(options.signCommand, in, out).c_str());
+    if (status != 0) {
+      error = "signing " + what + " failed (the command returned " + std::to_string(status) +
+              "): " + options.signCommand;
+      ok = false;
+    } else if (!fs::is_regular_file(out, ec)) {
+      error = "signing " + what + ": the command wrote no {out} file: " + options.signCommand;
+      ok = false;
+    } else {
+      ok = ReadWholeFile(out, bytes, error);
+    }
+  }
+  fs::remove(in, ec);
+  fs::remove(out, ec);
+  return ok;
+}
+
+}  // namespace
+
 bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error) {
   const fs::path& folder = options.packageFolder;
   std::error_code ec;
@@ -169,6 +227,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   if (!options.uninstaller.empty()) {
     SourceEntry entry;
     if (!LoadFile(options.uninstaller, "Uninstall.exe", entry, error)) return false;
+    if (!options.signCommand.empty() && !SignBytes(options, "Uninstall.exe", entry.data, error)) return false;
     inner.push_back(std::move(entry));
   } else {
     report.warnings.push_back("no Uninstall.exe beside the stub: the package carries no uninstaller");
@@ -235,6 +294,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   if (options.showProgress) std::fprintf(stderr, "Install.exe: %lu entries\n", static_cast<unsigned long>(outer.size()));
   if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr)) return false;
   report.outerEntries = outer.size();
+  if (!options.signCommand.empty() && !SignBytes(options, "Install.exe", image, error)) return false;
   report.outputSize = image.size();
   return WriteWholeFile(options.output, image, error);
 }

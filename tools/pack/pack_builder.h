@@ -22,6 +22,9 @@ struct BuildOptions {
   // Extra files: package-relative name ("program/acme.exe") and the file to take.
   std::vector<std::pair<std::string, std::filesystem::path>> extraFiles;
   bool showProgress = false;
+  // A command that signs a file: "{in}" and "{out}" stand for the paths. Run
+  // on Uninstall.exe before it is packed and on the finished installer.
+  std::string signCommand;
 };
 
 struct BuildReport {
@@ -33,6 +36,11 @@ struct BuildReport {
 
 // Builds; false with `error` naming the file and the reason.
 bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error);
+
+// `command` with every "{in}" and "{out}" replaced by the quoted paths, for
+// the system's shell.
+std::string SignCommandLine(const std::string& command, const std::filesystem::path& in,
+                            const std::filesystem::path& out);
 
 // The first "uninstall.dat" for a program whose files (relative, "\"-separated) are `files`.
 std::string FirstUninstallRecord(const std::string& progName, const std::string& version,

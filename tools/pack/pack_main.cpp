@@ -25,7 +25,7 @@ const char kUsage[] =
     "usage: brindorel-pack COMMAND ...\n"
     "\n"
     "  build PACKAGE-FOLDER -o Install.exe [--stub FILE] [--uninstaller FILE]\n"
-    "        [--level fast|best] [--add NAME=FILE]...\n"
+    "        [--level fast|best] [--add NAME=FILE]... [--sign-command CMD]\n"
     "  list FILE            the entries of an Install.exe or a setup.pck\n"
     "  verify FILE          decode every entry and check every checksum\n"
     "  extract FILE DIR     unpack what the installer would unpack\n"
@@ -45,6 +45,9 @@ const char kBuildHelp[] =
     "  --uninstaller FILE   the uninstaller to carry (default: Uninstall.exe beside the stub)\n"
     "  --level fast|best    compression (default: best)\n"
     "  --add NAME=FILE      pack FILE as NAME, e.g. program/app.exe=build/app.exe\n"
+    "  --sign-command CMD   sign Uninstall.exe before packing it and the finished\n"
+    "                       installer, with {in} and {out} standing for the files:\n"
+    "                       --sign-command \"osslsigncode sign -pkcs12 c.pfx -in {in} -out {out}\"\n"
     "\n"
     "setup.ini [Settings] NoDelAll=1 keeps the uninstaller from offering to delete\n"
     "every file of the installation folder.\n";
@@ -230,6 +233,12 @@ int CommandBuild(int argc, char** argv, const char* argv0) {
       } else {
         return Usage("--level takes fast or best");
       }
+    } else if (arg == "--sign-command") {
+      const char* v = value("--sign-command");
+      if (v == nullptr || std::strstr(v, "{in}") == nullptr || std::strstr(v, "{out}") == nullptr) {
+        return Usage("--sign-command takes a command with {in} and {out}");
+      }
+      options.signCommand = v;
     } else if (arg == "--add") {
       const char* v = value("--add");
       const char* eq = v != nullptr ? std::strchr(v, '=') : nullptr;

@@ -103,7 +103,9 @@ ReadResult ReadPackageBytes(const std::vector<std::uint8_t>& file) {
   if (Little32(file.data() + end - 4) != kPackageMagic) {
     std::uint64_t signedEnd = 0;
     if (SignedImagePackageEnd(file.data(), file.size() < 4096 ? file.size() : 4096, file.size(), signedEnd) &&
-        signedEnd >= kTrailerSize && Little32(file.data() + signedEnd - 4) == kPackageMagic) {
+        signedEnd >= kTrailerSize &&
+        (signedEnd = UnpaddedPackageEnd(file.data() + signedEnd - 8, 8, signedEnd)) >= kTrailerSize &&
+        Little32(file.data() + signedEnd - 4) == kPackageMagic) {
       end = signedEnd;
       result.signedImage = true;
     } else {

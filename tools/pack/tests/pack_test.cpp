@@ -185,3 +185,57 @@ TEST(PackNames, Utf8ToAnsiMapsTheCodePageAndRefusesTheRest) {
 
 }  // namespace
 }  // namespace brindorel::pack
+
+namespace brindorel::pack {
+namespace {
+
+bool HaveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+
+// Real signing with a throw-away certificate: the real stub (from the Windows
+// build tree) and a real PE as uninstaller are signed and still read back.
+TEST_F(PackBuild, SignCommandSignsTheUninstallerAndTheInstaller) {
+  const fs::path realStub = BRINDOREL_DEFAULT_STUB;
+  if (!HaveTool("osslsigncode") || !HaveTool("openssl") || !fs::is_regular_file(realStub)) {
+    GTEST_SKIP() << "needs osslsigncode, openssl and " << realStub;
+  }
+  const std::string dir = root_.string();
+  ASSERT_EQ(std::system(("cd '" + dir + "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem"
+                         " -out cert.pem -days 2 -subj /CN=BrindorelTest"
+                         " -addext extendedKeyUsage=codeSigning >/dev/null 2>&1").c_str()), 0);
+  BuildOptions options = Options();
+  options.stub = realStub;
+  options.uninstaller = realStub;  // any PE image will do as the uninstaller here
+  options.signCommand = "osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir +
+                        "/key.pem' -n Test -in {in} -out {out} >/dev/null";
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+
+  const std::string verify = "osslsigncode verify -CAfile '" + dir + "/cert.pem' -in ";
+  const std::string image = options.output.string();
+  EXPECT_EQ(std::system((verify + "'" + image + "' >/dev/null 2>&1").c_str()), 0);
+  std::vector<std::uint8_t> bytes = Read(options.output);
+  EXPECT_TRUE(HasSignature(bytes));
+  ReadResult outer = ReadPackageBytes(bytes);
+  ASSERT_TRUE(outer.found) << outer.problem;
+  ReadResult inner = ReadPackageBytes(Find(outer, "setup.pck")->data);
+  ASSERT_TRUE(inner.found) << inner.problem;
+  const ReadEntry* uninstaller = Find(inner, "Uninstall.exe");
+  ASSERT_NE(uninstaller, nullptr);
+  Write(root_ / "Uninstall.exe", Text(uninstaller->data));
+  EXPECT_EQ(std::system((verify + "'" + dir + "/Uninstall.exe' >/dev/null 2>&1").c_str()), 0);
+  const std::string pack = BRINDOREL_PACK;
+  EXPECT_EQ(std::system((pack + " verify '" + image + "' | grep -q 'signature: present'").c_str()), 0);
+  EXPECT_FALSE(fs::exists(image + ".unsigned-Install.exe"));
+
+  // A failing command stops the build and names itself; no installer is left.
+  fs::remove(options.output);
+  options.signCommand = "false {in} {out}";
+  EXPECT_FALSE(BuildInstaller(options, report, error));
+  EXPECT_NE(error.find("signing Uninstall.exe failed"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(options.output));
+  EXPECT_EQ(SignCommandLine("s -in {in} -out {out}", "/a b/it's", "/o"), "s -in '/a b/it'\\''s' -out '/o'");
+}
+
+}  // namespace
+}  // namespace brindorel::pack
