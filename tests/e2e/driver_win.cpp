@@ -98,11 +98,23 @@ HWND WaitForMessageBox(DWORD pid, DWORD milliseconds) {
   return WaitForWindow(pid, "#32770", milliseconds);
 }
 
+// Through WM_GETTEXT, which the system carries across processes (for a
+// window of another process GetWindowText gives only the caption it was
+// created with, never what an edit field holds now).
 std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  int got = GetWindowTextA(window, &text[0], length + 1);
-  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return std::string();
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(&wide[0]), SMTO_ABORTIFHUNG,
+                           5000, &got)) {
+    return std::string();
+  }
+  wide.resize(got < wide.size() ? static_cast<std::size_t>(got) : wide.size() - 1);
+  if (wide.empty()) return std::string();
+  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], bytes, nullptr, nullptr);
   return text;
 }
 

@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "driver.h"
+#include "e2e_support.h"
 #include "services/ini_document.h"
 #include "ui/control_surface.h"
 #include "ui/interface_texts.h"
@@ -18,46 +16,6 @@
 
 namespace brindorel::e2e {
 namespace {
-
-const char kWizardClass[] = "BrindorelWizard";
-
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string BuildDir() { return OwnFolder() + "..\\"; }
-std::string SourcePath(const std::string& relative) { return HostPath(std::string(BRINDOREL_SOURCE_DIR) + "/" + relative); }
-
-std::string WorkFolder() {
-  char temp[MAX_PATH];
-  DWORD length = GetTempPathA(MAX_PATH, temp);
-  return std::string(temp, length) + "Brindorel\\";
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-IniDocument ReadIni(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return IniDocument::Parse(bytes);
-}
-
-// Builds an Install.exe from a package folder with the Windows builder.
-std::string BuildInstaller(const std::string& packageFolder, const std::string& name) {
-  std::string out = OwnFolder() + "e2e-out\\";
-  CreateDirectoryA(out.c_str(), nullptr);
-  std::string target = out + name;
-  DeleteFileA(target.c_str());
-  std::string command = "\"" + BuildDir() + "tools\\pack\\brindorel-pack.exe\" build \"" + packageFolder +
-                        "\" -o \"" + target + "\" --stub \"" + BuildDir() + "core\\Install.exe\"" +
-                        " --add \"program/acme.exe=" + BuildDir() + "examples\\acme.exe\"" +
-                        " --add \"program/tools/acme-config.exe=" + BuildDir() + "examples\\acme-config.exe\"";
-  EXPECT_EQ(RunAndWait(command, 120000), 0) << command;
-  return target;
-}
 
 class InstallerStart : public ::testing::Test {
  protected:
@@ -107,7 +65,7 @@ TEST_F(InstallerStart, FirstPageShowsTheLayoutAndACloseRequestEndsCleanly) {
       EXPECT_EQ(info.text, expected);
     }
   }
-  EXPECT_TRUE(SaveScreenshot(wizard, OwnFolder() + "e2e-out\\page1.bmp"));
+  EXPECT_TRUE(SaveScreenshot(wizard, OutFolder() + "page1.bmp"));
 
   RequestClose(wizard);
   ASSERT_TRUE(installer.Wait(30000));
@@ -148,14 +106,8 @@ TEST_F(InstallerStart, ASecondInstallerEndsAtOnceAndTheFirstGoesOn) {
 // A package without language files shows the built-in texts, composed with
 // the package's title and version.
 TEST_F(InstallerStart, WithoutLanguageFilesTheBuiltInTextsShow) {
-  const std::string source = std::string(BRINDOREL_SOURCE_DIR) + "/examples/acme-demo";
-  const std::string copy = OwnFolder() + "e2e-out\\nolang";
-  std::error_code ec;
-  std::filesystem::remove_all(copy, ec);
-  std::filesystem::copy(HostPath(source), copy, std::filesystem::copy_options::recursive, ec);
-  ASSERT_FALSE(ec) << ec.message();
-  std::filesystem::remove(copy + "\\english.lng", ec);
-  std::filesystem::remove(copy + "\\german.lng", ec);
+  const std::string copy = CopyOfExample("nolang", {"english.lng", "german.lng"});
+  ASSERT_FALSE(copy.empty());
   const std::string installer = BuildInstaller(copy, "InstallNoLanguage.exe");
   Process process;
   ASSERT_TRUE(process.Start("\"" + installer + "\""));
@@ -200,7 +152,7 @@ TEST_F(InstallerStart, LanguageFollowsTheUserLocale) {
   language.SelectGroup("Buttons");
   EXPECT_EQ(WindowText(FindControl(wizard, CancelButton)), language.ReadString("Cancel"));
   if (primary == 7) {
-    EXPECT_TRUE(SaveScreenshot(wizard, OwnFolder() + "e2e-out\\page1-german.bmp"));
+    EXPECT_TRUE(SaveScreenshot(wizard, OutFolder() + "page1-german.bmp"));
   }
   RequestClose(wizard);
   ASSERT_TRUE(installer.Wait(30000));

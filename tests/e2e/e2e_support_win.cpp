@@ -1,0 +1,71 @@
+#include "e2e_support.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "driver.h"
+
+namespace brindorel::e2e {
+
+const char kWizardClass[] = "BrindorelWizard";
+
+std::string OwnFolder() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string text(path, length);
+  return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::string BuildDir() { return OwnFolder() + "..\\"; }
+
+std::string OutFolder() {
+  std::string out = OwnFolder() + "e2e-out\\";
+  CreateDirectoryA(out.c_str(), nullptr);
+  return out;
+}
+
+std::string SourcePath(const std::string& relative) {
+  return HostPath(std::string(BRINDOREL_SOURCE_DIR) + "/" + relative);
+}
+
+std::string WorkFolder() {
+  char temp[MAX_PATH];
+  DWORD length = GetTempPathA(MAX_PATH, temp);
+  return std::string(temp, length) + "Brindorel\\";
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+IniDocument ReadIni(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return IniDocument::Parse(bytes);
+}
+
+std::string BuildInstaller(const std::string& packageFolder, const std::string& name,
+                           const std::string& extraArguments) {
+  std::string target = OutFolder() + name;
+  DeleteFileA(target.c_str());
+  std::string command = "\"" + BuildDir() + "tools\\pack\\brindorel-pack.exe\" build \"" + packageFolder +
+                        "\" -o \"" + target + "\" --stub \"" + BuildDir() + "core\\Install.exe\"" +
+                        " --add \"program/acme.exe=" + BuildDir() + "examples\\acme.exe\"" +
+                        " --add \"program/tools/acme-config.exe=" + BuildDir() + "examples\\acme-config.exe\"";
+  if (!extraArguments.empty()) command += " " + extraArguments;
+  if (RunAndWait(command, 120000) != 0 || !Exists(target)) return std::string();
+  return target;
+}
+
+std::string CopyOfExample(const std::string& name, const std::vector<std::string>& without) {
+  const std::string copy = OutFolder() + name;
+  std::error_code ec;
+  std::filesystem::remove_all(copy, ec);
+  std::filesystem::copy(SourcePath("examples/acme-demo"), copy, std::filesystem::copy_options::recursive, ec);
+  if (ec) return std::string();
+  for (const std::string& file : without) std::filesystem::remove(copy + "\\" + file, ec);
+  return copy;
+}
+
+}  // namespace brindorel::e2e
