@@ -202,22 +202,6 @@ TEST_F(CompanionRun, CancelWithStartMarkerEndsWhileProgramAndRemovesTheWorkFolde
   EXPECT_EQ(Runs("StartBR.exe"), 0);
 }
 
-TEST_F(CompanionRun, CloseRequestWithoutStartMarkerLeavesWhileProgramRunning) {
-  const std::string installer = BuildInstaller({"WhileBR.exe", "AfterBR.exe"}, "InstallWhile.exe");
-  Tell("WhileBR.exe", "sleep");
-  HWND wizard = StartWizard(installer);
-  ASSERT_NE(wizard, nullptr);
-  ASSERT_TRUE(WaitForRuns("WhileBR.exe", 1, 20000));
-  RequestClose(wizard);
-  ASSERT_TRUE(installer_.Wait(30000));
-  EXPECT_TRUE(ProcessRuns("WhileBR.exe"));
-  EXPECT_EQ(Runs("AfterBR.exe"), 0);
-  // Its file is in use and stays; the rest of the working folder is gone.
-  EXPECT_TRUE(Exists(WorkFolder() + "WhileBR.exe"));
-  EXPECT_FALSE(Exists(WorkFolder() + "setup.ini"));
-  EXPECT_FALSE(Exists(WorkFolder() + "AfterBR.exe"));
-}
-
 TEST_F(CompanionRun, FinishEndsWhileProgramAndRunsAfterProgram) {
   const std::string installer = BuildInstaller({"WhileBR.exe", "AfterBR.exe"}, "InstallFinish.exe");
   Tell("WhileBR.exe", "sleep");
