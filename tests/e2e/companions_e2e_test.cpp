@@ -16,36 +16,17 @@
 #include <vector>
 
 #include "driver.h"
+#include "e2e_support.h"
 #include "ui/control_surface.h"
 
 namespace brindorel::e2e {
 namespace {
 
-const char kWizardClass[] = "BrindorelWizard";
 const char kExampleMutex[] = "AcmeDemoRunning";  // the example's MutexString
 
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string BuildDir() { return OwnFolder() + "..\\"; }
-std::string SourcePath(const std::string& relative) {
-  return HostPath(std::string(BRINDOREL_SOURCE_DIR) + "/" + relative);
-}
 std::string Companion() { return OwnFolder() + "helpers\\companion_trace.exe"; }
 
-std::string WorkFolder() {
-  char temp[MAX_PATH];
-  DWORD length = GetTempPathA(MAX_PATH, temp);
-  return std::string(temp, length) + "Brindorel\\";
-}
-
-std::string TraceFolder() { return OwnFolder() + "e2e-out\\companion-traces\\"; }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string TraceFolder() { return OutFolder() + "companion-traces\\"; }
 
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -104,18 +85,12 @@ void Tell(const char* name, const char* how) {
 }
 
 // Builds an Install.exe from the example with the named companions added.
-std::string BuildInstaller(const std::vector<std::string>& companions, const std::string& name) {
-  std::string out = OwnFolder() + "e2e-out\\";
-  CreateDirectoryA(out.c_str(), nullptr);
-  std::string target = out + name;
-  DeleteFileA(target.c_str());
-  std::string command = "\"" + BuildDir() + "tools\\pack\\brindorel-pack.exe\" build \"" +
-                        SourcePath("examples/acme-demo") + "\" -o \"" + target + "\" --stub \"" + BuildDir() +
-                        "core\\Install.exe\"" + " --add \"program/acme.exe=" + BuildDir() +
-                        "examples\\acme.exe\"";
-  for (const std::string& companion : companions) command += " --add \"" + companion + "=" + Companion() + "\"";
-  EXPECT_EQ(RunAndWait(command, 120000), 0) << command;
-  return target;
+std::string BuildWithCompanions(const std::vector<std::string>& companions, const std::string& name) {
+  std::string extra;
+  for (const std::string& companion : companions) extra += " --add \"" + companion + "=" + Companion() + "\"";
+  std::string installer = BuildInstaller(SourcePath("examples/acme-demo"), name, extra);
+  EXPECT_FALSE(installer.empty());
+  return installer;
 }
 
 bool WaitShown(HWND wizard, int number, DWORD milliseconds) {
@@ -140,7 +115,7 @@ void ClickWhenReady(HWND wizard, int number) {
 class CompanionRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    CreateDirectoryA((OwnFolder() + "e2e-out\\").c_str(), nullptr);
+    CreateDirectoryA(OutFolder().c_str(), nullptr);
     CreateDirectoryA(TraceFolder().c_str(), nullptr);
     for (const char* name : {"BeforeBR.exe", "WhileBR.exe", "AfterBR.exe", "StartBR.exe"}) {
       DeleteFileA((TraceFolder() + name + ".trace").c_str());
@@ -165,7 +140,7 @@ class CompanionRun : public ::testing::Test {
 };
 
 TEST_F(CompanionRun, BeforeProgramEndingWithOneEndsTheRunBeforeAnyWindow) {
-  const std::string installer = BuildInstaller({"BeforeBR.exe", "WhileBR.exe"}, "InstallBefore.exe");
+  const std::string installer = BuildWithCompanions({"BeforeBR.exe", "WhileBR.exe"}, "InstallBefore.exe");
   Tell("BeforeBR.exe", "1");
   Tell("WhileBR.exe", "sleep");
   ASSERT_TRUE(installer_.Start("\"" + installer + "\""));
@@ -187,7 +162,7 @@ TEST_F(CompanionRun, BeforeProgramEndingWithOneEndsTheRunBeforeAnyWindow) {
 
 TEST_F(CompanionRun, CancelWithStartMarkerEndsWhileProgramAndRemovesTheWorkFolder) {
   const std::string installer =
-      BuildInstaller({"WhileBR.exe", "StartBR.exe", "AfterBR.exe"}, "InstallWhileMarker.exe");
+      BuildWithCompanions({"WhileBR.exe", "StartBR.exe", "AfterBR.exe"}, "InstallWhileMarker.exe");
   Tell("WhileBR.exe", "sleep");
   HWND wizard = StartWizard(installer);
   ASSERT_NE(wizard, nullptr);
@@ -203,7 +178,7 @@ TEST_F(CompanionRun, CancelWithStartMarkerEndsWhileProgramAndRemovesTheWorkFolde
 }
 
 TEST_F(CompanionRun, FinishEndsWhileProgramAndRunsAfterProgram) {
-  const std::string installer = BuildInstaller({"WhileBR.exe", "AfterBR.exe"}, "InstallFinish.exe");
+  const std::string installer = BuildWithCompanions({"WhileBR.exe", "AfterBR.exe"}, "InstallFinish.exe");
   Tell("WhileBR.exe", "sleep");
   HWND wizard = StartWizard(installer);
   ASSERT_NE(wizard, nullptr);
@@ -222,7 +197,7 @@ TEST_F(CompanionRun, FinishEndsWhileProgramAndRunsAfterProgram) {
 }
 
 TEST_F(CompanionRun, RunningWarningComesBackUntilTheProgramHasEnded) {
-  const std::string installer = BuildInstaller({"WhileBR.exe"}, "InstallWarning.exe");
+  const std::string installer = BuildWithCompanions({"WhileBR.exe"}, "InstallWarning.exe");
   Tell("WhileBR.exe", "sleep");
   HANDLE running = CreateMutexA(nullptr, FALSE, kExampleMutex);
   ASSERT_NE(running, nullptr);
@@ -246,7 +221,7 @@ TEST_F(CompanionRun, RunningWarningComesBackUntilTheProgramHasEnded) {
 }
 
 TEST_F(CompanionRun, RunningWarningCancelEndsTheRunWithoutCompanions) {
-  const std::string installer = BuildInstaller({"WhileBR.exe", "AfterBR.exe"}, "InstallWarningCancel.exe");
+  const std::string installer = BuildWithCompanions({"WhileBR.exe", "AfterBR.exe"}, "InstallWarningCancel.exe");
   Tell("WhileBR.exe", "sleep");
   HANDLE running = CreateMutexA(nullptr, FALSE, kExampleMutex);
   ASSERT_NE(running, nullptr);
