@@ -36,6 +36,7 @@ struct InstallerState {
   std::uint32_t whileProgram = 0;  // a ProgramHandle of the process runner; 0: none
   std::string installFolder;      // empty until the installation sets it
   bool installationRan = false;   // the installation sequence was carried out
+  bool installationIncomplete = false;  // a step of the installation failed
   std::uint32_t carriedCompanions = 0;  // CompanionBits of the companions this run's package carried
 };
 

@@ -300,7 +300,8 @@ void PageFlow::Install() {
   actions_.RunInstallation();
   state_.installationRan = true;
   surface_.SetText(InstallTitle, texts_.Get(TextId::Page05Titel2));
-  surface_.SetText(InstallStatus, texts_.Get(TextId::Page05Ready));
+  surface_.SetText(InstallStatus,
+                   texts_.Get(state_.installationIncomplete ? TextId::InstallFailed : TextId::Page05Ready));
 }
 
 void PageFlow::Finish() {

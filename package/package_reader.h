@@ -38,8 +38,10 @@ const EntryList& PackageEntries();
 // Writes the entries of the package read last below `targetFolder`. An entry
 // whose name's extension is one of `noCopyList` ("dat|ini|": every
 // extension closed by "|"; compared exactly) does not replace a file that
-// exists already.
-void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList);
+// exists already, unless its whole name is one of `alwaysReplaced` (A-Z
+// case ignored), such as files whose stale copy would do harm.
+void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList,
+                    const std::vector<std::string>& alwaysReplaced = {});
 
 // What the last ExtractPackage did.
 const ExtractionStats& LastExtractionStats();

@@ -7,6 +7,7 @@
 
 #include "package/block_decoder.h"
 #include "services/file_system.h"
+#include "services/text.h"
 
 namespace brindorel {
 
@@ -242,6 +243,12 @@ bool IsNoCopy(const std::vector<std::string>& extensions, const std::string& nam
   return false;
 }
 
+bool IsNamedIn(const std::vector<std::string>& names, const std::string& name) {
+  for (const std::string& listed : names)
+    if (EqualIgnoringAsciiCase(listed, name)) return true;
+  return false;
+}
+
 }  // namespace
 
 int ReadPackage(const std::string& path) {
@@ -298,7 +305,8 @@ const EntryList& PackageEntries() { return State().entries; }
 
 const ExtractionStats& LastExtractionStats() { return State().stats; }
 
-void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList) {
+void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList,
+                    const std::vector<std::string>& alwaysReplaced) {
   PackageState& state = State();
   state.stats = ExtractionStats();
   if (state.entries.empty()) return;
@@ -332,7 +340,8 @@ void ExtractPackage(const std::string& targetFolder, const std::string& noCopyLi
       ExtractEntry(x, entry, target, false);
       continue;
     }
-    if (IsNoCopy(extensions, entry.name) && PathExists(target + entry.name)) {
+    if (IsNoCopy(extensions, entry.name) && !IsNamedIn(alwaysReplaced, entry.name) &&
+        PathExists(target + entry.name)) {
       ++state.stats.keptExisting;
       ExtractEntry(x, entry, target, false);
       continue;

@@ -270,6 +270,14 @@ TEST_F(PageFlowTest, FinishTakesTheRunProgramBoxAfterInstalling) {
   EXPECT_EQ(state.quitRequested, 1u);
 }
 
+TEST_F(PageFlowTest, AnIncompleteInstallationIsNotReportedAsReady) {
+  GoToInstallPage();
+  actions.duringInstall = [&] { state.installationIncomplete = true; };
+  Send(Click(InstallButton));
+  EXPECT_EQ(surface.GetText(InstallTitle), texts.Get(TextId::Page05Titel2));
+  EXPECT_EQ(surface.GetText(InstallStatus), texts.Get(TextId::InstallFailed));
+}
+
 TEST_F(PageFlowTest, FinishBeforeInstallingStartsNothing) {
   GoToInstallPage();
   surface.controls[RunProgramBox].state = 1;  // StartProg set

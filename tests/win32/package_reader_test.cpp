@@ -288,6 +288,21 @@ TEST_F(PackageReaderTest, NoCopyKeepsContentAndTimes) {
   EXPECT_EQ(LastExtractionStats().keptExisting, 1u);
 }
 
+TEST_F(PackageReaderTest, AlwaysReplacedNamesPassTheNoCopyList) {
+  ASSERT_EQ(Read(BuildPackage({{"uninstall.dat", kEntryFile, "new record", false},
+                               {"data\\uninstall.dat", kEntryFile, "new nested", false},
+                               {"keep.dat", kEntryFile, "new keep", false}})),
+            1);
+  MakeFolderPath(target_ + "data\\");
+  for (const char* name : {"uninstall.dat", "data\\uninstall.dat", "keep.dat"})
+    WriteBytes(target_ + name, ToBytes("old"));
+  ExtractPackage(target_, "dat|", {"Uninstall.DAT"});
+  EXPECT_EQ(ReadText(target_ + "uninstall.dat"), "new record");
+  EXPECT_EQ(ReadText(target_ + "data\\uninstall.dat"), "old");  // only the root name is meant
+  EXPECT_EQ(ReadText(target_ + "keep.dat"), "old");
+  EXPECT_EQ(LastExtractionStats().keptExisting, 2u);
+}
+
 TEST_F(PackageReaderTest, ReplacesExistingFiles) {
   WriteBytes(target_ + "long.txt", ToBytes(Repeated("old content ", 100)));
   WriteBytes(target_ + "hidden.txt", ToBytes("old hidden"));
