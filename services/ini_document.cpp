@@ -193,6 +193,18 @@ std::string IniDocument::ReadString(const std::string& key, const std::string& f
   return text;
 }
 
+std::vector<std::string> IniDocument::KeyNames() const {
+  const Impl& d = *impl_;
+  std::vector<std::string> names;
+  if (d.has_pending) return names;
+  for (std::size_t i = d.current == kNone ? 0 : d.current + 1; i < d.entries.size(); ++i) {
+    const Entry& e = d.entries[i];
+    if (e.kind == EntryKind::kGroup) break;
+    if (e.kind == EntryKind::kKey) names.push_back(d.utf8 ? DecodeUtf8(e.key) : e.key);
+  }
+  return names;
+}
+
 std::int32_t IniDocument::ReadNumber(const std::string& key, std::int32_t fallback) const {
   const Impl& d = *impl_;
   if (d.has_pending) return fallback;

@@ -32,6 +32,9 @@ class IniDocument {
   std::int32_t ReadNumber(const std::string& key, std::int32_t fallback) const;
   void WriteString(const std::string& key, const std::string& value);
   void WriteNumber(const std::string& key, std::int32_t value);
+  // The key names of the selected group in file order (none while a group
+  // is pending).
+  std::vector<std::string> KeyNames() const;
 
   bool modified() const;
   bool utf8() const;

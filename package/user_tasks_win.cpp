@@ -1,0 +1,48 @@
+#include "package/user_tasks.h"
+
+#include "package/shell_links.h"
+#include "services/file_system.h"
+#include "services/folders.h"
+#include "services/registry.h"
+
+namespace brindorel {
+
+namespace {
+
+constexpr std::int32_t kSystemFolder = -2;
+
+bool Perform(const UserTaskAction& action) {
+  switch (action.kind) {
+    case UserTaskKind::Link: {
+      const ShortcutPlan& l = action.link;
+      return CreateShortcut(l.target, l.linkFile, l.workingFolder, l.arguments, 1, "", 0, l.iconFile,
+                            l.iconIndex) == 1;
+    }
+    case UserTaskKind::Copy:
+      return CopyOneFile(action.source, action.destination) != 0;
+    case UserTaskKind::RegistryText:
+      return WriteRegistryText(action.root, action.key, action.valueName, action.valueText) == 2;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
+                      std::vector<std::string>& undoList) {
+  UserTaskFolders withSystem = folders;
+  if (withSystem.systemFolder.empty()) withSystem.systemFolder = GetSpecialFolder(kSystemFolder);
+  const FolderLookup lookup = [](std::int32_t id) { return GetSpecialFolder(id); };
+  bool all = true;
+  for (const UserTaskAction& action : PlanUserTasks(lines, withSystem, lookup)) {
+    // Only what was really created is handed to the uninstaller.
+    if (Perform(action)) {
+      undoList.push_back(action.record);
+    } else {
+      all = false;
+    }
+  }
+  return all;
+}
+
+}  // namespace brindorel
