@@ -1,0 +1,61 @@
+// Which folders an installation may take as its own and an uninstallation may
+// empty. One check serves both sides: the installer refuses such a folder on
+// the settings page, the uninstaller refuses a record that names one.
+// Paths are compared normalised: "/" read as "\", "." and ".." levels
+// resolved, doubled "\" collapsed, no trailing "\", ASCII case ignored.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "services/folders.h"
+
+namespace brindorel {
+
+// The longest folder text an installation accepts, trailing "\" included:
+// the folder must still leave room below MAX_PATH (260) for the files.
+constexpr std::size_t kLongestInstallFolder = 200;
+
+enum class FolderProblem {
+  None,
+  NotAbsolute,       // neither "X:\..." nor "\\server\share..."
+  BadCharacters,     // < > " | ? * ":" or control characters, reserved device names
+  TooLong,           // longer than kLongestInstallFolder
+  DriveRoot,         // "C:\" or "\\server\share" itself
+  ProtectedFolder,   // a system or user folder itself, or a folder holding one
+  InsideWorkFolder,  // deleted at the end of the installation
+};
+
+// The folders no installation may take and no uninstallation may empty.
+struct ProtectedFolders {
+  std::vector<std::string> folders;  // each normalised; empty ones left out
+  std::string workFolder;            // normalised; empty when unknown
+};
+
+// "X:\..." (a drive letter) or "\\server\share..." with both parts.
+bool IsAbsoluteFolderPath(const std::string& path);
+
+// The normalised form of an absolute path, lower case; "" for a path that is
+// not absolute. A ".." above the root stays at the root.
+std::string NormaliseFolderPath(const std::string& path);
+
+// Both absolute and the same folder once normalised.
+bool SameFolderPath(const std::string& a, const std::string& b);
+
+// `path` lies strictly below `folder` (both absolute).
+bool IsBelowFolder(const std::string& path, const std::string& folder);
+
+// The Windows, system, Program Files, Common Files, profile, desktop,
+// documents, start-menu and programs (user and common), application-data and
+// temporary folders, looked up through `lookup`.
+ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::string& workFolder);
+
+// Whether `path` may be an installation's folder.
+FolderProblem CheckInstallFolder(const std::string& path, const ProtectedFolders& protectedFolders);
+
+// Whether a start-menu folder name stays inside the programs folder: not
+// empty, relative, no "." or ".." level, valid characters.
+bool IsSafeMenuFolderName(const std::string& name);
+
+}  // namespace brindorel

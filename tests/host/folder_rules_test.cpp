@@ -1,0 +1,119 @@
+#include "services/folder_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace brindorel {
+namespace {
+
+TEST(FolderRules, NormalisesSeparatorsLevelsAndCase) {
+  EXPECT_EQ(NormaliseFolderPath("C:\\Program Files\\\\Acme\\"), "c:\\program files\\acme");
+  EXPECT_EQ(NormaliseFolderPath("c:/Program Files/./Acme/Sub/.."), "c:\\program files\\acme");
+  EXPECT_EQ(NormaliseFolderPath("C:\\..\\..\\Windows"), "c:\\windows");
+  EXPECT_EQ(NormaliseFolderPath("\\\\Server\\Share\\\\Apps\\"), "\\\\server\\share\\apps");
+  EXPECT_EQ(NormaliseFolderPath("\\\\server\\share\\..\\.."), "\\\\server\\share");
+  for (const char* relative : {"", "Acme", "\\Acme", "C:Acme", "\\\\server", "\\\\\\share\\x",
+                               "\\\\server\\\\x", "\\\\?\\C:\\x", "\\\\.\\pipe\\x"}) {
+    EXPECT_EQ(NormaliseFolderPath(relative), "") << relative;
+    EXPECT_FALSE(IsAbsoluteFolderPath(relative)) << relative;
+  }
+}
+
+TEST(FolderRules, ComparesFoldersAsNormalised) {
+  EXPECT_TRUE(SameFolderPath("C:\\Program Files\\Acme\\", "c:\\PROGRAM FILES\\\\acme"));
+  EXPECT_FALSE(SameFolderPath("Acme", "Acme"));
+  EXPECT_TRUE(IsBelowFolder("C:\\Program Files\\Acme\\bin", "c:\\program files\\"));
+  EXPECT_FALSE(IsBelowFolder("C:\\Program Files", "C:\\Program Files\\"));
+  // A common prefix is not a parent folder.
+  EXPECT_FALSE(IsBelowFolder("C:\\Program Files Extra\\Acme", "C:\\Program Files"));
+  EXPECT_TRUE(IsBelowFolder("C:\\x", "C:\\"));
+}
+
+class InstallFolderCheck : public ::testing::Test {
+ protected:
+  ProtectedFolders folders_ = LookUpProtectedFolders(
+      [](std::int32_t id) -> std::string {
+        static const std::map<std::int32_t, std::string> known = {
+            {-3, "C:\\windows\\"},
+            {-2, "C:\\windows\\system32\\"},
+            {-4, "C:\\users\\bob\\Temp\\"},
+            {-6, "C:\\Program Files\\"},
+            {43, "C:\\Program Files\\Common Files\\"},
+            {40, "C:\\users\\bob\\"},
+            {0, "C:\\users\\bob\\Desktop\\"},
+            {5, "C:\\users\\bob\\Documents\\"},
+            {2, "C:\\users\\bob\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\"},
+        };
+        auto found = known.find(id);
+        return found == known.end() ? std::string() : found->second;
+      },
+      "C:\\users\\bob\\Temp\\Brindorel\\");
+};
+
+TEST_F(InstallFolderCheck, AcceptsOrdinaryFolders) {
+  for (const char* good : {"C:\\Program Files\\Acme Demo\\", "c:\\program files\\acme", "D:\\Apps\\Acme",
+                           "\\\\server\\share\\Acme\\", "C:\\users\\bob\\Tools\\Acme",
+                           "C:\\Program Files\\Common Files\\Acme", "C:\\Program Files\\..\\Acme"}) {
+    EXPECT_EQ(CheckInstallFolder(good, folders_), FolderProblem::None) << good;
+  }
+}
+
+TEST_F(InstallFolderCheck, RefusesWhatWouldHarmTheSystemOrTheUser) {
+  const struct {
+    const char* path;
+    FolderProblem problem;
+  } cases[] = {
+      {"", FolderProblem::NotAbsolute},
+      {"\\", FolderProblem::NotAbsolute},
+      {"\\Acme Demo", FolderProblem::NotAbsolute},           // the current drive's root
+      {"\\\\Acme Demo", FolderProblem::NotAbsolute},         // a server without share
+      {"Program Files\\Acme", FolderProblem::NotAbsolute},
+      {"C:\\", FolderProblem::DriveRoot},
+      {"C:\\\\", FolderProblem::DriveRoot},
+      {"C:\\Acme\\..", FolderProblem::DriveRoot},
+      {"\\\\server\\share\\", FolderProblem::DriveRoot},
+      {"C:\\Program Files\\", FolderProblem::ProtectedFolder},
+      {"c:\\PROGRAM FILES", FolderProblem::ProtectedFolder},
+      {"C:\\Program Files\\Common Files", FolderProblem::ProtectedFolder},
+      {"C:\\Windows", FolderProblem::ProtectedFolder},
+      {"C:\\Windows\\System32\\", FolderProblem::ProtectedFolder},
+      {"C:\\Windows\\Acme\\..\\System32", FolderProblem::ProtectedFolder},
+      {"C:\\users\\bob", FolderProblem::ProtectedFolder},
+      {"C:\\users", FolderProblem::ProtectedFolder},  // holds the profile
+      {"C:\\users\\bob\\Desktop", FolderProblem::ProtectedFolder},
+      {"C:\\users\\bob\\Documents\\", FolderProblem::ProtectedFolder},
+      {"C:\\users\\bob\\AppData\\Roaming", FolderProblem::ProtectedFolder},  // holds the programs folder
+      {"C:\\users\\bob\\Temp", FolderProblem::ProtectedFolder},
+      {"C:\\users\\bob\\Temp\\Brindorel\\Acme", FolderProblem::InsideWorkFolder},
+      {"C:\\users\\bob\\Temp\\Brindorel", FolderProblem::InsideWorkFolder},
+      {"C:\\Program Files\\Ac|me", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\Acme?", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\Acme:stream", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\Acme.", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\Acme \\bin", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\con", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\LPT1.txt", FolderProblem::BadCharacters},
+      {"C:\\Program Files\\Ac\tme", FolderProblem::BadCharacters},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckInstallFolder(c.path, folders_), c.problem) << c.path;
+}
+
+TEST_F(InstallFolderCheck, RefusesFoldersThatLeaveNoRoomForFiles) {
+  std::string path = "C:\\Apps\\";
+  path += std::string(kLongestInstallFolder - path.size() - 1, 'a');
+  EXPECT_EQ(CheckInstallFolder(path, folders_), FolderProblem::None);
+  EXPECT_EQ(CheckInstallFolder(path + "\\", folders_), FolderProblem::None);
+  EXPECT_EQ(CheckInstallFolder(path + "a", folders_), FolderProblem::TooLong);
+}
+
+TEST(FolderRules, MenuFolderNamesStayInsideTheProgramsFolder) {
+  for (const char* good : {"Acme", "Acme\\Demo", "Games\\Acme Demo", "Acme\\\\Demo"})
+    EXPECT_TRUE(IsSafeMenuFolderName(good)) << good;
+  for (const char* bad : {"", "\\", "\\Acme", "/Acme", "..", "Acme\\..\\..\\x", ".\\Acme", "C:\\Acme",
+                          "C:Acme", "\\\\server\\share", "Ac*me", "Acme\\nul", "Acme."})
+    EXPECT_FALSE(IsSafeMenuFolderName(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace brindorel
