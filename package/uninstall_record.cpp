@@ -8,20 +8,15 @@
 
 namespace brindorel {
 
-namespace {
-
-struct LanguageKey {
-  const char* key;
-  TextId text;
-};
-
-constexpr LanguageKey kLanguageKeys[] = {
+const UninstallLanguageKey kUninstallLanguageKeys[kUninstallLanguageKeyCount] = {
     {"Titel", TextId::UninstallerTitel},   {"Msg", TextId::UninstallerMsg},
     {"UninstInfo", TextId::UninstallerUninstInfo}, {"DelAll", TextId::UninstallerDelAll},
     {"Error", TextId::UninstallerError},   {"Error2", TextId::UninstallerError2},
     {"Status", TextId::UninstallerStatus}, {"OK", TextId::UninstallerOK},
     {"Cancel", TextId::UninstallerCancel}, {"Ready", TextId::UninstallerReady},
 };
+
+namespace {
 
 std::int32_t TaskCount(const UninstallRecord& record) {
   // The INI number is 32-bit; no run records anywhere near that many tasks.
@@ -42,7 +37,7 @@ void WriteUninstallRecord(IniDocument& ini, const UninstallRecord& record, const
   ini.WriteString("DesktopIcon", record.desktopIcon);
 
   ini.SelectGroup("Language");
-  for (const LanguageKey& entry : kLanguageKeys) ini.WriteString(entry.key, texts.Get(entry.text));
+  for (const UninstallLanguageKey& entry : kUninstallLanguageKeys) ini.WriteString(entry.key, texts.Get(entry.text));
 
   ini.SelectGroup("UserTask");
   ini.WriteNumber("Number", TaskCount(record));

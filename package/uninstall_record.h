@@ -8,10 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "ui/interface_texts.h"
+
 namespace brindorel {
 
 class IniDocument;
-struct InterfaceTexts;
+
+// The ten [Language] keys of the record and the interface texts they hold.
+struct UninstallLanguageKey {
+  const char* key;
+  TextId text;
+};
+constexpr int kUninstallLanguageKeyCount = 10;
+extern const UninstallLanguageKey kUninstallLanguageKeys[kUninstallLanguageKeyCount];
 
 struct UninstallRecord {
   std::string progDir;      // the installation folder, ending in "\"

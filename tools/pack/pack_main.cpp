@@ -42,7 +42,8 @@ const char kBuildHelp[] =
     "\n"
     "  -o FILE              the installer to write (required)\n"
     "  --stub FILE          the installer stub (default: Install.exe beside this tool)\n"
-    "  --uninstaller FILE   the uninstaller to carry (default: Uninstall.exe beside the stub)\n"
+    "  --uninstaller FILE   the uninstaller to carry (default: Uninstall.exe beside the\n"
+    "                       stub, else uninstaller/Uninstall.exe of the Windows build)\n"
     "  --level fast|best    compression (default: best)\n"
     "  --add NAME=FILE      pack FILE as NAME, e.g. program/app.exe=build/app.exe\n"
     "  --sign-command CMD   sign Uninstall.exe before packing it and the finished\n"
@@ -266,8 +267,14 @@ int CommandBuild(int argc, char** argv, const char* argv0) {
   if (!uninstaller.empty()) {
     options.uninstaller = fs::u8path(uninstaller);
   } else {
-    fs::path beside = options.stub.parent_path() / "Uninstall.exe";
-    if (fs::is_regular_file(beside, ec)) options.uninstaller = beside;
+    // Beside the stub (a distribution), in the Windows build tree that holds
+    // the stub (core/ and uninstaller/ side by side), or this build's tree.
+    const fs::path candidates[] = {options.stub.parent_path() / "Uninstall.exe",
+                                   options.stub.parent_path().parent_path() / "uninstaller" / "Uninstall.exe",
+                                   fs::u8path(BRINDOREL_DEFAULT_UNINSTALLER)};
+    for (const fs::path& candidate : candidates) {
+      if (options.uninstaller.empty() && fs::is_regular_file(candidate, ec)) options.uninstaller = candidate;
+    }
   }
   options.showProgress = ErrorIsTerminal();
   BuildReport report;

@@ -172,6 +172,29 @@ TEST_F(PackBuild, VerifyNamesACorruptEntryAndListShowsTheNestedPackage) {
   EXPECT_EQ(std::system((pack + " frobnicate 2>/dev/null").c_str()) >> 8, 2);
 }
 
+// Without --uninstaller the builder takes uninstaller/Uninstall.exe of the
+// Windows build tree that holds the stub; --uninstaller chooses another.
+TEST_F(PackBuild, TheUninstallerComesFromTheStubsBuildTreeUnlessNamed) {
+  const fs::path tree = root_ / "win32";
+  Write(tree / "core" / "Install.exe", std::string("MZ") + std::string(998, '\x90'));
+  Write(tree / "uninstaller" / "Uninstall.exe", std::string("MZ") + std::string(200, 't'));
+  const std::string pack = BRINDOREL_PACK;
+  const std::string image = (root_ / "Install.exe").string();
+  auto carried = [&](const std::string& extra) {
+    const std::string command = pack + " build '" + folder_.string() + "' -o '" + image + "' --stub '" +
+                                (tree / "core" / "Install.exe").string() + "' " + extra + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    ReadResult outer = ReadPackageBytes(Read(image));
+    const ReadEntry* pck = Find(outer, "setup.pck");
+    if (pck == nullptr) return std::string();
+    ReadResult inner = ReadPackageBytes(pck->data);
+    const ReadEntry* uninstaller = Find(inner, "Uninstall.exe");
+    return uninstaller == nullptr ? std::string() : Text(uninstaller->data);
+  };
+  EXPECT_EQ(carried(""), std::string("MZ") + std::string(200, 't'));
+  EXPECT_EQ(carried("--uninstaller '" + uninstaller_.string() + "'"), std::string("MZ") + std::string(300, 'u'));
+}
+
 TEST(PackNames, Utf8ToAnsiMapsTheCodePageAndRefusesTheRest) {
   std::string ansi;
   EXPECT_TRUE(Utf8ToAnsi("\xE2\x82\xAC", ansi));  // the euro sign is 80 hex

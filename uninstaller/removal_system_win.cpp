@@ -1,0 +1,226 @@
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <tlhelp32.h>
+
+#include "core/companions.h"
+#include "services/folders.h"
+#include "services/registry.h"
+#include "uninstaller/uninstall_win.h"
+
+namespace brindorel {
+namespace {
+
+HKEY RootKey(std::uint32_t root) { return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root))); }
+
+// Folder calls take no trailing "\" (RemoveDirectory and MoveFileEx are
+// fine either way, but a root-relative "C:" must keep its "\").
+std::string WithoutTrailingSeparator(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 3 && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
+  return trimmed;
+}
+
+bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+PathKind KindOf(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return PathKind::File;
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? PathKind::LinkedFolder : PathKind::Folder;
+}
+
+using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+
+// The full image path of a process; false when it cannot be read.
+bool ProcessImagePath(DWORD processId, std::string& path) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  auto query = kernel == nullptr ? nullptr
+                                 : reinterpret_cast<QueryImageName>(
+                                       reinterpret_cast<void*>(GetProcAddress(kernel, "QueryFullProcessImageNameA")));
+  if (query != nullptr) {
+    const DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
+    HANDLE process = OpenProcess(kQueryLimitedInformation, FALSE, processId);
+    if (process != nullptr) {
+      char buffer[MAX_PATH * 2];
+      DWORD size = sizeof buffer;
+      const BOOL ok = query(process, 0, buffer, &size);
+      CloseHandle(process);
+      if (ok && size < sizeof buffer) {
+        path.assign(buffer, size);
+        return true;
+      }
+    }
+  }
+  // Older systems: the first module of the process is its image.
+  HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+  if (modules == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32 module{};
+  module.dwSize = sizeof module;
+  bool found = Module32First(modules, &module) != FALSE;
+  if (found) {
+    module.szExePath[sizeof module.szExePath - 1] = '\0';
+    path = module.szExePath;
+  }
+  CloseHandle(modules);
+  return found;
+}
+
+}  // namespace
+
+bool WindowsRemovalSystem::DeleteRegistryValue(std::uint32_t root, const std::string& key, const std::string& name) {
+  HKEY handle = nullptr;
+  const LONG opened = RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_SET_VALUE, &handle);
+  if (opened != ERROR_SUCCESS) return Gone(static_cast<DWORD>(opened));
+  const LONG deleted = RegDeleteValueA(handle, name.c_str());
+  RegCloseKey(handle);
+  return deleted == ERROR_SUCCESS || Gone(static_cast<DWORD>(deleted));
+}
+
+bool WindowsRemovalSystem::RegistryKeyIsEmpty(std::uint32_t root, const std::string& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 1, values = 1;
+  const LONG queried = RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                        nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(handle);
+  return queried == ERROR_SUCCESS && subkeys == 0 && values == 0;
+}
+
+bool WindowsRemovalSystem::DeleteRegistryKey(std::uint32_t root, const std::string& key) {
+  // An empty name would stand for the root itself: refused.
+  if (key.empty()) return false;
+  // RegDeleteKeyA removes one key without subkeys; it never takes a tree.
+  const LONG deleted = RegDeleteKeyA(RootKey(root), key.c_str());
+  return deleted == ERROR_SUCCESS || Gone(static_cast<DWORD>(deleted));
+}
+
+bool WindowsRemovalSystem::RegistryKeyExists(std::uint32_t root, const std::string& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+std::string WindowsRemovalSystem::ReadRegistryValue(std::uint32_t root, const std::string& key,
+                                                    const std::string& name) {
+  return ReadRegistryText(root, key, name);
+}
+
+PathKind WindowsRemovalSystem::QueryPath(const std::string& path) {
+  return KindOf(GetFileAttributesA(WithoutTrailingSeparator(path).c_str()));
+}
+
+ShortcutTarget WindowsRemovalSystem::ReadShortcut(const std::string& linkFile) {
+  ShortcutTarget target;
+  const int needed = MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, nullptr, 0);
+  if (needed <= 0 || needed > 32768) return target;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(needed));
+  if (MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wide.data(), needed) != needed) return target;
+  const HRESULT init = CoInitialize(nullptr);
+  const bool initialised = init == S_OK || init == S_FALSE;
+  if (!initialised && init != RPC_E_CHANGED_MODE) return target;
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link))) &&
+      link != nullptr) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file != nullptr) {
+      if (SUCCEEDED(file->Load(wide.data(), STGM_READ))) {
+        char path[MAX_PATH + 1] = {};
+        char arguments[1024] = {};
+        // The stored path as it is: no search for a moved target.
+        if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) {
+          path[MAX_PATH] = '\0';
+          target.path = path;
+          if (SUCCEEDED(link->GetArguments(arguments, sizeof arguments - 1))) {
+            arguments[sizeof arguments - 1] = '\0';
+            target.arguments = arguments;
+          }
+          target.read = !target.path.empty();
+        }
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  if (initialised) CoUninitialize();
+  return target;
+}
+
+bool WindowsRemovalSystem::DeleteOneFile(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return true;
+  return Gone(GetLastError());
+}
+
+void WindowsRemovalSystem::ClearReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
+  SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+bool WindowsRemovalSystem::ScheduleDeletion(const std::string& path) {
+  return MoveFileExA(WithoutTrailingSeparator(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+bool WindowsRemovalSystem::RemoveFolderOnly(const std::string& path) {
+  const std::string folder = WithoutTrailingSeparator(path);
+  if (RemoveDirectoryA(folder.c_str())) return true;
+  return Gone(GetLastError());
+}
+
+std::vector<FolderItem> WindowsRemovalSystem::ListFolder(const std::string& folder) {
+  std::vector<FolderItem> items;
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((WithTrailingSeparator(folder) + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return items;
+  do {
+    found.cFileName[sizeof found.cFileName - 1] = '\0';
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    items.push_back({name, KindOf(found.dwFileAttributes)});
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return items;
+}
+
+RemovalContext SystemRemovalContext() {
+  RemovalContext context;
+  context.systemFolder = GetSpecialFolder(-2);
+  for (std::int32_t id : {2, 23}) {  // CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS
+    const std::string folder = GetSpecialFolder(id);
+    if (!folder.empty()) context.programsFolders.push_back(folder);
+  }
+  return context;
+}
+
+ProtectedFolders SystemProtectedFolders() {
+  return LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, "");
+}
+
+bool InstalledProgramRuns(const UninstallData& data) {
+  if (!data.mutexString.empty() && MutexExists(data.mutexString)) return true;
+  if (data.progExe.empty()) return false;
+  HANDLE list = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (list == INVALID_HANDLE_VALUE) return false;
+  const DWORD self = GetCurrentProcessId();
+  bool running = false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(list, &entry); more && !running; more = Process32Next(list, &entry)) {
+    entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
+    if (ProcessCountsAsTarget(entry.th32ProcessID, self, entry.szExeFile, data.progExe)) {
+      // Same file name: the full path decides; a path that cannot be read
+      // (another user's process) counts, removing under a running program
+      // is never attempted.
+      std::string image;
+      running = !ProcessImagePath(entry.th32ProcessID, image) || ImageIsInstalledProgram(image, data);
+    }
+    entry.dwSize = sizeof entry;
+  }
+  CloseHandle(list);
+  return running;
+}
+
+}  // namespace brindorel

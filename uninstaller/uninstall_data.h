@@ -1,0 +1,75 @@
+// "uninstall.dat" as the uninstaller reads it, and the checks made before
+// anything is touched: whether the record may be trusted with the folder it
+// names, and whether a process image is the installed program.
+// The record lies in the installation folder, which users may be able to
+// write; every value is read as possibly hostile.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "services/folder_rules.h"
+#include "ui/interface_texts.h"
+
+namespace brindorel {
+
+class IniDocument;
+
+struct UninstallData {
+  std::string progName;
+  std::string version;
+  std::string mutexString;
+  bool noDelAll = true;  // a record without the key never offers DelAll
+  std::string progDir;   // as written, normally ending in "\"
+  std::string progExe;
+  std::string guid;
+  std::string progLink;
+  std::string startMenu;
+  std::string desktopIcon;
+  std::vector<std::string> files;  // [Files] values in file order, empty ones left out
+  // [UserTask] records from Task<Number> down to Task1; keys missing or
+  // beyond Number left out.
+  std::vector<std::string> tasks;
+  InterfaceTexts texts;  // the Uninstaller texts: [Language] over the English defaults
+};
+
+UninstallData ReadUninstallData(IniDocument& record);
+
+// The text of one uninstaller text id (TextId::UninstallerTitel ...).
+const std::string& UninstallText(const UninstallData& data, TextId id);
+
+enum class RecordProblem {
+  None,
+  Missing,          // no "uninstall.dat"
+  NotAbsolute,      // ProgDir neither "X:\..." nor "\\server\share..."
+  NotOwnFolder,     // ProgDir is not the folder that holds the record
+  ProtectedFolder,  // a drive root, a system or user folder, or one holding one
+};
+
+// Whether the record may be acted on. `recordFolder` is the folder the
+// record was read from.
+RecordProblem CheckRecord(bool recordFound, const UninstallData& data, const std::string& recordFolder,
+                          const ProtectedFolders& protectedFolders);
+
+// The path an Error2 message names for a problem: the record's path when
+// it is missing, else ProgDir.
+std::string RecordProblemPath(RecordProblem problem, const UninstallData& data, const std::string& recordFolder);
+
+// Whether a process image (a full path) is ProgDir + ProgExe.
+bool ImageIsInstalledProgram(const std::string& imagePath, const UninstallData& data);
+
+// Command line of Uninstall.exe. "/S" silent; the copy started from the
+// temporary folder gets "/ORIGIN=<process id>" and "/DIR=<folder>" (the rest
+// of the line, quotes around it dropped).
+struct UninstallArguments {
+  bool silent = false;
+  bool isCopy = false;
+  std::uint32_t originProcess = 0;
+  std::string folder;
+};
+UninstallArguments ParseUninstallArguments(const std::string& commandLine);
+// The arguments for the copy.
+std::string CopyArguments(bool silent, std::uint32_t originProcess, const std::string& folder);
+
+}  // namespace brindorel
