@@ -72,7 +72,15 @@ class PumpingRemovalSystem : public WindowsRemovalSystem {
 // Everything the copy does once the user (or /S) said yes.
 class CopyRun {
  public:
-  CopyRun(const UninstallArguments& arguments, const UninstallData& data) : arguments_(arguments), data_(data) {}
+  // The original is opened at once: once it has ended, its process id may
+  // name another process.
+  CopyRun(const UninstallArguments& arguments, const UninstallData& data)
+      : data_(data), origin_(OpenProcess(SYNCHRONIZE, FALSE, arguments.originProcess)) {}
+  ~CopyRun() {
+    if (origin_ != nullptr) CloseHandle(origin_);
+  }
+  CopyRun(const CopyRun&) = delete;
+  CopyRun& operator=(const CopyRun&) = delete;
 
   std::uint32_t Remove(bool delAll) {
     PumpingRemovalSystem system;
@@ -87,11 +95,7 @@ class CopyRun {
   // it kept in use.
   void FinishWithOrigin(RemovalSystem& system, std::uint32_t code, RemovalOutcome& outcome) {
     HandOver(code);
-    HANDLE origin = OpenProcess(SYNCHRONIZE, FALSE, arguments_.originProcess);
-    if (origin != nullptr) {
-      WaitForSingleObject(origin, kOriginWaitMilliseconds);
-      CloseHandle(origin);
-    }
+    if (origin_ != nullptr) WaitForSingleObject(origin_, kOriginWaitMilliseconds);
     FinishRemoval(system, data_, outcome);
     // The copy itself goes at the next restart.
     system.ScheduleDeletion(OwnImagePath());
@@ -100,8 +104,8 @@ class CopyRun {
   const std::vector<std::string>& left() const { return left_; }
 
  private:
-  const UninstallArguments& arguments_;
   const UninstallData& data_;
+  HANDLE origin_;
   std::vector<std::string> left_;
 };
 
@@ -310,6 +314,7 @@ std::uint32_t RunOriginal(const UninstallArguments& arguments) {
   while (result.empty()) {
     result = ReadProgramOutput(program, true);
     if (result.empty() && IsStillRunning(program) == 0) break;
+    if (result.empty()) Sleep(50);  // the pipe is closed but the copy still ends
   }
   ReleaseProgram(program);
   if (result.empty() || result[0] < '0' || result[0] > '2') return kUninstallIncomplete;
