@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "services/folder_rules.h"
 
 namespace brindorel {
 
@@ -37,7 +38,8 @@ struct InstallerState {
   std::string installFolder;      // empty until the installation sets it
   bool installationRan = false;   // the installation sequence was carried out
   bool installationIncomplete = false;  // a step of the installation failed
-  std::uint32_t carriedCompanions = 0;  // CompanionBits of the companions this run's package carried
+  std::uint32_t carriedCompanions = 0;
+  ProtectedFolders protectedFolders;    // refused as install folders on the settings page  // CompanionBits of the companions this run's package carried
 };
 
 // The program started at the end, or the empty text when nothing is started:

@@ -185,11 +185,30 @@ void PageFlow::EnterInstallPage(bool hideInfoPage) {
   surface_.Hide(CancelButton);
 }
 
-void PageFlow::GoForward() {
-  // Leaving the settings page with an emptied folder field would install
-  // into a folder named only by the subfolder; fall back to the default.
-  if (state_.currentPage == 3 && surface_.GetText(InstallDirField).empty())
+// Leaving the settings page: an emptied folder field would install into a
+// folder named only by the subfolder, so it falls back to the default; a
+// folder that is not a program's own (a drive root, a system or user folder,
+// the working folder) or a start-menu name that leaves the programs folder
+// keeps the page, with a message naming the text.
+bool PageFlow::SettingsAcceptable() {
+  if (surface_.GetText(InstallDirField).empty())
     surface_.SetText(InstallDirField, state_.settings.defaultInstallDir);
+  const std::string folder = surface_.GetText(InstallDirField);
+  std::string refused;
+  if (CheckInstallFolder(folder, state_.protectedFolders) != FolderProblem::None) {
+    refused = folder;
+  } else if (state_.settings.startMenu != 0) {
+    const std::string menu = surface_.GetText(MenuFolderField);
+    // An empty name is the program's own name at installation time.
+    if (!menu.empty() && !IsSafeMenuFolderName(menu)) refused = menu;
+  }
+  if (refused.empty()) return true;
+  actions_.ShowMessage(texts_.Get(TextId::Page03BadFolder) + "\n\n" + refused);
+  return false;
+}
+
+void PageFlow::GoForward() {
+  if (state_.currentPage == 3 && !SettingsAcceptable()) return;
 
   const int next = state_.currentPage + 1;
   state_.currentPage = static_cast<std::int8_t>(std::min(next, 5));

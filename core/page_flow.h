@@ -79,6 +79,8 @@ class WizardActions {
   // The installation sequence; sets InstallFolder and fills ProgressList.
   virtual void RunInstallation() = 0;
   virtual void OpenWebLink() = 0;
+  // A message box over the wizard; returns when it is closed.
+  virtual void ShowMessage(const std::string& text) = 0;
 };
 
 class PageFlow {
@@ -104,6 +106,7 @@ class PageFlow {
   void HeaderToPage(int page);
   void EnterInstallPage(bool hideInfoPage);
   bool HasContent(int view) const;
+  bool SettingsAcceptable();
 
   InstallerState& state_;
   const InterfaceTexts& texts_;

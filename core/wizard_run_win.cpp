@@ -100,7 +100,15 @@ class WindowsWizardActions : public WizardActions {
       CoTaskMemFree(chosen);
     }
     CoUninitialize();
+    // Clicks that reached the wizard while the dialog was open are dropped.
+    window_.ProcessPendingMessages();
     return result;
+  }
+
+  void ShowMessage(const std::string& text) override {
+    MessageBoxA(static_cast<HWND>(window_.WindowHandle()), text.c_str(), state_.settings.titel.c_str(),
+                MB_OK | MB_ICONWARNING);
+    window_.ProcessPendingMessages();
   }
 
   std::string ChooseStartMenuFolder() override { return std::string(); }
@@ -168,6 +176,11 @@ WizardOutcome RunWizard(InstallerState& state) {
   // 12. Is the program to install running? The warning's Cancel has deleted
   // the working folder and set the quit flag.
   RunningCheck(state, texts, window->WindowHandle());
+  window->ProcessPendingMessages();
+
+  // The folders the settings page refuses as install folders.
+  state.protectedFolders =
+      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder);
 
   // 13. WhileBR.exe beside the wizard, unless the run already ends.
   if (state.quitRequested == 0) StartWhileProgram(state);

@@ -30,6 +30,7 @@ const InterfaceTextEntry kTable[kInterfaceTextCount] = {
     {"Page03", "ProgDir", "Install program in this directory:"},
     {"Page03", "MenuDir", "StartMenu folder for Program Shortcuts:"},
     {"Page03", "DesktopIcon", "Create a desktop icon"},
+    {"Page03", "BadFolder", "This folder cannot be used for the installation. Please choose another one:"},
     {"Page04", "Titel", "Information"},
     {"Page04", "Msg", "A short description of the program"},
     {"Page05", "Titel1", "Installation of '{Titel}'"},

@@ -32,6 +32,7 @@ class FakeActions : public WizardActions {
     if (duringInstall) duringInstall();
   }
   void OpenWebLink() override { log.push_back("Web"); }
+  void ShowMessage(const std::string& text) override { log.push_back("Message " + text); }
 
   std::vector<std::string> log;
   std::string browseResult;
@@ -447,6 +448,52 @@ TEST_F(PageFlowTest, EmptiedInstallFieldFallsBackToTheDefaultOnNext) {
   surface.controls[InstallDirField].text = "";
   Send(Click(BackButton));
   EXPECT_EQ(surface.GetText(InstallDirField), "");
+}
+
+TEST_F(PageFlowTest, SettingsPageKeepsFoldersThatAreNotTheProgramsOwn) {
+  SetContent(false, true);
+  state.settings.startMenu = 1;
+  state.protectedFolders.folders = {"c:\\program files", "c:\\windows"};
+  state.protectedFolders.workFolder = "c:\\temp\\brindorel";
+  Send(Click(NextButton));
+  ASSERT_EQ(state.currentPage, 3);
+  const std::string prefix = "Message " + texts.Get(TextId::Page03BadFolder) + "\n\n";
+  const struct {
+    const char* installDir;
+    const char* menuFolder;
+    const char* named;  // nullptr: accepted
+  } cases[] = {
+      {"C:\\Program Files\\", "Acme", "C:\\Program Files\\"},
+      {"C:\\", "Acme", "C:\\"},
+      {"\\Acme Tool", "Acme", "\\Acme Tool"},
+      {"C:\\Temp\\Brindorel\\Acme", "Acme", "C:\\Temp\\Brindorel\\Acme"},
+      {"C:\\Program Files\\Acme Tool", "..\\..\\Startup", "..\\..\\Startup"},
+      {"C:\\Program Files\\Acme Tool", "\\Acme", "\\Acme"},
+      {"C:\\Program Files\\Acme Tool", "", nullptr},
+      {"C:\\Program Files\\\\Acme Tool", "Acme\\Tool", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.installDir + std::string(" / ") + c.menuFolder);
+    surface.controls[InstallDirField].text = c.installDir;
+    surface.controls[MenuFolderField].text = c.menuFolder;
+    actions.log.clear();
+    Send(Click(NextButton));
+    if (c.named != nullptr) {
+      EXPECT_EQ(state.currentPage, 3);
+      EXPECT_TRUE(surface.Visible(SettingsPage));
+      ASSERT_EQ(actions.log.size(), 1u);
+      EXPECT_EQ(actions.log[0], prefix + c.named);
+    } else {
+      EXPECT_EQ(state.currentPage, 4);
+      EXPECT_TRUE(actions.log.empty());
+      Send(Click(BackButton));
+    }
+  }
+  // Without start-menu entries the menu name is not looked at.
+  state.settings.startMenu = 0;
+  surface.controls[MenuFolderField].text = "..";
+  Send(Click(NextButton));
+  EXPECT_EQ(state.currentPage, 4);
 }
 
 // --- The bookkeeping itself ---
