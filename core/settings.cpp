@@ -1,7 +1,6 @@
 #include "core/settings.h"
 
-#include <algorithm>
-
+#include "package/user_tasks.h"
 #include "services/ini_document.h"
 #include "services/text.h"
 #include "ui/control_surface.h"
@@ -107,13 +106,8 @@ void ReadInstallationSettings(IniDocument& ini, Settings& s) {
   }
   ini.SelectGroup("UserTask");
   s.userTaskNumber = ini.ReadNumber("Number", 0);
-  s.userTasks.clear();
-  // A hostile count must not keep the installer reading for hours.
-  const std::int32_t count = std::min(s.userTaskNumber, kMaxUserTasks);
-  for (std::int32_t i = 1; i <= count; ++i) {
-    std::string line = ini.ReadString("Task" + NumberToText(i), "");
-    if (!line.empty()) s.userTasks.push_back(std::move(line));
-  }
+  // Only the task keys present are visited: a hostile count costs nothing.
+  s.userTasks = ReadUserTaskLines(ini);
 }
 
 std::string ProgramSubfolderOf(const std::string& defaultDir) {

@@ -18,10 +18,6 @@ class IniDocument;
 // Title used when [Info] Titel is absent.
 extern const char* const kDefaultProgramTitle;
 
-// Most task lines a package may name; [UserTask] Number above this reads only
-// the first kMaxUserTasks lines.
-constexpr std::int32_t kMaxUserTasks = 10000;
-
 enum class SettingKind {
   Text,        // ReadString
   Number,      // ReadNumber, 32-bit signed

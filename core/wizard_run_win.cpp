@@ -7,6 +7,7 @@
 #include "core/companions.h"
 #include "core/installer.h"
 #include "core/page_flow.h"
+#include "package/installation.h"
 #include "resources/resource_ids.h"
 #include "services/file_system.h"
 #include "services/folders.h"
@@ -63,7 +64,9 @@ void ReadPreviousChoices(InstallerState& state, ControlSurface& surface) {
 // The system's side of the page flow.
 class WindowsWizardActions : public WizardActions {
  public:
-  WindowsWizardActions(InstallerState& state, WizardWindowSurface& window) : state_(state), window_(window) {}
+  WindowsWizardActions(InstallerState& state, const InterfaceTexts& texts, WizardWindowSurface& window,
+                       ControlSurface& surface)
+      : state_(state), texts_(texts), window_(window), surface_(surface) {}
 
   void StopWhileProgramOnCancel() override { brindorel::StopWhileProgramOnCancel(state_); }
 
@@ -115,7 +118,12 @@ class WindowsWizardActions : public WizardActions {
 
   void ProcessWaitingEvents() override { window_.ProcessPendingMessages(); }
 
-  void RunInstallation() override {}
+  // Progress lines and the RunProgramBox go through the page flow's surface,
+  // so that its picture of the controls stays true.
+  void RunInstallation() override {
+    brindorel::RunInstallation(state_, texts_, surface_, ReadWizardChoices(surface_),
+                               [this] { window_.ProcessPendingMessages(); });
+  }
 
   void OpenWebLink() override {
     // RunDll32.exe by its full path in the system folder, never through the search path.
@@ -140,7 +148,9 @@ class WindowsWizardActions : public WizardActions {
   }
 
   InstallerState& state_;
+  const InterfaceTexts& texts_;
   WizardWindowSurface& window_;
+  ControlSurface& surface_;
   bool finished_ = false;
 };
 
@@ -185,7 +195,7 @@ WizardOutcome RunWizard(InstallerState& state) {
   // 13. WhileBR.exe beside the wizard, unless the run already ends.
   if (state.quitRequested == 0) StartWhileProgram(state);
 
-  WindowsWizardActions actions(state, *window);
+  WindowsWizardActions actions(state, texts, *window, surface);
   PageFlow flow(state, texts, surface, actions);
 
   // 14. The event loop; the quit flag is tested before each wait.

@@ -3,6 +3,7 @@
 #include "core/installer_state.h"
 #include "core/settings.h"
 #include "services/text.h"
+#include "ui/control_surface.h"
 #include "ui/interface_texts.h"
 
 namespace brindorel {
@@ -30,6 +31,14 @@ ShortcutPlan ProgramLink(const std::string& target, const std::string& linkFile,
 
 }  // namespace
 
+WizardChoices ReadWizardChoices(const ControlSurface& surface) {
+  WizardChoices choices;
+  choices.installDirText = surface.GetText(InstallDirField);
+  choices.menuFolderText = surface.GetText(MenuFolderField);
+  choices.desktopIcon = surface.GetState(DesktopIconBox) != 0;
+  return choices;
+}
+
 bool IsUncPath(const std::string& path) {
   if (path.size() < 5 || path[0] != '\\' || path[1] != '\\') return false;
   const std::size_t serverEnd = path.find('\\', 2);
@@ -55,6 +64,19 @@ std::string ResolveInstallFolder(const std::string& text, const std::string& def
   if (programFilesFolder.empty()) return std::string();
   std::size_t start = folder.find_first_not_of('\\');
   return WithTrailingSeparator(programFilesFolder) + folder.substr(start);
+}
+
+ShortcutPlan WebShortcut(const std::string& systemFolder, const std::string& address,
+                         const std::string& linkFile) {
+  ShortcutPlan link;
+  link.linkFile = linkFile;
+  const std::string system = WithTrailingSeparator(systemFolder);
+  if (system.empty()) return link;
+  link.target = system + "rundll32.exe";
+  link.arguments = "url.dll,FileProtocolHandler " + address;
+  link.iconFile = system + "url.dll";
+  link.iconIndex = 0;
+  return link;
 }
 
 std::string FirstNamePart(const std::string& name) { return name.substr(0, name.find('.')); }
@@ -128,18 +150,8 @@ InstallationPlan PlanInstallation(const Settings& s, const WizardChoices& choice
       const std::string helpName = TrimSpaces(texts.Get(TextId::InstallHelp));
       if (!helpName.empty()) plan.menuLinks.push_back(ProgramLink(dir + s.help, LinkIn(menu, helpName), dir, 0));
     }
-    // A link whose target is a web address does not open it; the system's
-    // URL handler does.
-    const std::string system = WithTrailingSeparator(folders(kSystemFolderId));
-    if (!s.url.empty() && !system.empty()) {
-      ShortcutPlan web;
-      web.target = system + "rundll32.exe";
-      web.linkFile = menu + "Homepage.lnk";
-      web.arguments = "url.dll,FileProtocolHandler " + s.url;
-      web.iconFile = system + "url.dll";
-      web.iconIndex = 0;
-      plan.menuLinks.push_back(web);
-    }
+    const ShortcutPlan web = WebShortcut(folders(kSystemFolderId), s.url, menu + "Homepage.lnk");
+    if (!s.url.empty() && !web.target.empty()) plan.menuLinks.push_back(web);
     if (s.unistall != 0)
       plan.menuLinks.push_back(ProgramLink(dir + "Uninstall.exe", menu + "Uninstall.lnk", dir, 0));
   }

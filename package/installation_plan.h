@@ -15,12 +15,14 @@
 
 namespace brindorel {
 
+class ControlSurface;
 struct Settings;
 struct InterfaceTexts;
 
 // Folder ids the plan looks up.
 constexpr std::int32_t kDesktopFolderId = 0;       // CSIDL_DESKTOP
 constexpr std::int32_t kProgramsFolderId = 2;      // CSIDL_PROGRAMS
+constexpr std::int32_t kStartupFolderId = 7;       // CSIDL_STARTUP
 constexpr std::int32_t kSystemFolderId = -2;
 constexpr std::int32_t kProgramFilesFolderId = -6;
 
@@ -30,6 +32,9 @@ struct WizardChoices {
   std::string menuFolderText;   // MenuFolderField
   bool desktopIcon = false;     // DesktopIconBox
 };
+
+// InstallDirField, MenuFolderField and DesktopIconBox as they stand.
+WizardChoices ReadWizardChoices(const ControlSurface& surface);
 
 // One shell link. Arguments, show command (1), description and hot key are
 // the same for every link the plan makes, except the arguments of web links.
@@ -95,6 +100,13 @@ std::string ResolveInstallFolder(const std::string& text, const std::string& def
 
 // True for "\\server\share" with both parts non-empty.
 bool IsUncPath(const std::string& path);
+
+// A web link through the system's URL handler: rundll32.exe with
+// "url.dll,FileProtocolHandler " + address, the icon from url.dll (a link
+// whose target is an address does not open it). Empty target when the
+// system folder is unknown.
+ShortcutPlan WebShortcut(const std::string& systemFolder, const std::string& address,
+                         const std::string& linkFile);
 
 // The text before the first "." (all of it when there is none).
 std::string FirstNamePart(const std::string& name);

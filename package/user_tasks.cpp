@@ -44,7 +44,7 @@ bool PlanLink(std::int32_t type, const std::string& line, const UserTaskFolders&
   if (type == 2 || type == 3) {
     const std::string address = Field(line, 3);
     if (address.empty()) return false;
-    action.link = WebLink(folders.systemFolder, address, linkFile);
+    action.link = WebShortcut(folders.systemFolder, address, linkFile);
     if (action.link.target.empty()) return false;
   } else {
     if (folders.installFolder.empty()) return false;
@@ -110,18 +110,6 @@ std::string WithLinkSuffix(const std::string& name) {
   const std::size_t n = 4;
   if (name.size() >= n && name.compare(name.size() - n, n, kLinkSuffix) == 0) return name;
   return name + kLinkSuffix;
-}
-
-ShortcutPlan WebLink(const std::string& systemFolder, const std::string& address, const std::string& linkFile) {
-  ShortcutPlan link;
-  link.linkFile = linkFile;
-  const std::string system = WithTrailingSeparator(systemFolder);
-  if (system.empty()) return link;
-  link.target = system + "rundll32.exe";
-  link.arguments = "url.dll,FileProtocolHandler " + address;
-  link.iconFile = system + "url.dll";
-  link.iconIndex = 0;
-  return link;
 }
 
 bool PlanUserTask(const std::string& line, const UserTaskFolders& folders, const FolderLookup& lookup,

@@ -52,11 +52,6 @@ constexpr std::uint32_t kLastPredefinedRoot = 0x80000006u;   // HKEY_DYN_DATA
 // Appends ".lnk" unless the name's last four characters are exactly ".lnk".
 std::string WithLinkSuffix(const std::string& name);
 
-// A web link through the system's URL handler: rundll32.exe with
-// "url.dll,FileProtocolHandler " + address, the icon from url.dll. Empty
-// target when the system folder is unknown.
-ShortcutPlan WebLink(const std::string& systemFolder, const std::string& address, const std::string& linkFile);
-
 // The action of one task line; false when the line does nothing (unknown
 // type, empty link name, missing folder, root that is not predefined).
 bool PlanUserTask(const std::string& line, const UserTaskFolders& folders, const FolderLookup& lookup,

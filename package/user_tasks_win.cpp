@@ -1,6 +1,6 @@
 #include "package/user_tasks.h"
 
-#include "package/shell_links.h"
+#include "package/installation.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/registry.h"
@@ -9,15 +9,10 @@ namespace brindorel {
 
 namespace {
 
-constexpr std::int32_t kSystemFolder = -2;
-
 bool Perform(const UserTaskAction& action) {
   switch (action.kind) {
-    case UserTaskKind::Link: {
-      const ShortcutPlan& l = action.link;
-      return CreateShortcut(l.target, l.linkFile, l.workingFolder, l.arguments, 1, "", 0, l.iconFile,
-                            l.iconIndex) == 1;
-    }
+    case UserTaskKind::Link:
+      return SaveShortcut(action.link);
     case UserTaskKind::Copy:
       return CopyOneFile(action.source, action.destination) != 0;
     case UserTaskKind::RegistryText:
@@ -31,7 +26,7 @@ bool Perform(const UserTaskAction& action) {
 bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
                       std::vector<std::string>& undoList) {
   UserTaskFolders withSystem = folders;
-  if (withSystem.systemFolder.empty()) withSystem.systemFolder = GetSpecialFolder(kSystemFolder);
+  if (withSystem.systemFolder.empty()) withSystem.systemFolder = GetSpecialFolder(kSystemFolderId);
   const FolderLookup lookup = [](std::int32_t id) { return GetSpecialFolder(id); };
   bool all = true;
   for (const UserTaskAction& action : PlanUserTasks(lines, withSystem, lookup)) {
