@@ -1,7 +1,9 @@
-// Extraction against plain copying, under Wine: the program files of a built
-// installer (its "setup.pck") are extracted into a fresh folder, and the same
-// corpus files are copied with CopyFileA into another. Each is timed as the
-// best of a few rounds; prints one table with the ratio.
+// Extraction and a whole installation run against plain copying, under Wine:
+// the program files of a built installer (its "setup.pck") are extracted
+// into a fresh folder, a whole installation run (extraction, uninstall
+// entry, desktop link, uninstall record) installs them into another, and the
+// same corpus files are copied with CopyFileA into a third. Each is timed as
+// the best of a few rounds; prints one table with the ratios.
 //   extract_bench INSTALL.EXE CORPUS.LIST [ROUNDS]
 #include <windows.h>
 
@@ -10,8 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "core/installer_state.h"
+#include "core/settings.h"
+#include "package/installation.h"
 #include "package/package_reader.h"
+#include "package/shell_links.h"
 #include "services/file_system.h"
+#include "services/folders.h"
+#include "services/ini_file.h"
+#include "tests/host/recording_surface.h"
+#include "ui/interface_texts.h"
 
 namespace {
 
@@ -51,6 +61,42 @@ std::string TempFolder(const char* name) {
   return std::string(temp) + name + "\\";
 }
 
+// The installer's state after start-up and the wizard's set-up, with the
+// outer package unpacked into `workFolder`.
+brindorel::InstallerState PreparedState(const std::string& workFolder) {
+  brindorel::InstallerState state;
+  state.workFolder = workFolder;
+  state.settingsPath = workFolder + "setup.ini";
+  brindorel::OpenIniFile(state.settingsPath);
+  brindorel::ReadFirstSettings(brindorel::CurrentIniDocument(), state.settings);
+  brindorel::ReadSecondSettings(brindorel::CurrentIniDocument(), state.settings,
+                                [](const std::string& text) { return brindorel::ExpandFolderPlaceholders(text); });
+  brindorel::CloseIniFile();
+  return state;
+}
+
+// One whole installation run into `folder`; what it registered is removed
+// again afterwards (the time counts only the run).
+double TimeInstallation(const std::string& workFolder, const std::string& folder) {
+  brindorel::InstallerState state = PreparedState(workFolder);
+  const brindorel::InterfaceTexts texts = brindorel::DefaultInterfaceTexts(state.settings.titel, state.settings.version);
+  brindorel::RecordingSurface surface;
+  brindorel::WizardChoices choices;
+  choices.installDirText = folder;
+  choices.desktopIcon = true;
+  const double start = Now();
+  const brindorel::InstallationResults results = brindorel::RunInstallation(state, texts, surface, choices, [] {});
+  const double seconds = Now() - start;
+  if (!brindorel::InstallationComplete(results)) std::fprintf(stderr, "the installation run was incomplete\n");
+  // The entry and the link are named by the ProgLink, here the fallback.
+  const std::string name = state.settings.progLink;
+  const std::string key = std::string(brindorel::kUninstallKeyBase) + (state.settings.guid.empty() ? name : state.settings.guid);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+  DeleteFileA((brindorel::GetSpecialFolder(0) + brindorel::SafeFileNamePart(name) + ".lnk").c_str());
+  return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,6 +109,7 @@ int main(int argc, char** argv) {
   const std::string outer = TempFolder("brindorel-bench-outer");
   const std::string extracted = TempFolder("brindorel-bench-extract");
   const std::string copied = TempFolder("brindorel-bench-copy");
+  const std::string installed = TempFolder("brindorel-bench-install");
 
   // The outer package holds "setup.pck", which holds the program files.
   brindorel::RemoveFolder(outer, "*.*", brindorel::kRemoveSubfolders);
@@ -78,6 +125,7 @@ int main(int argc, char** argv) {
   }
 
   double bestExtract = 1e30;
+  double bestInstall = 1e30;
   double bestCopy = 1e30;
   unsigned long long bytes = 0;
   for (int round = 0; round < rounds; ++round) {
@@ -87,6 +135,12 @@ int main(int argc, char** argv) {
     brindorel::ExtractPackage(extracted, "");
     double seconds = Now() - start;
     if (seconds < bestExtract) bestExtract = seconds;
+
+    brindorel::RemoveFolder(installed, "*.*", brindorel::kRemoveSubfolders);
+    seconds = TimeInstallation(outer, installed);
+    if (seconds < bestInstall) bestInstall = seconds;
+    // The installation run read setup.pck itself; the extraction above reads it again.
+    brindorel::ReadPackage(outer + "setup.pck");
 
     brindorel::RemoveFolder(copied, "*.*", brindorel::kRemoveSubfolders);
     brindorel::MakeFolderPath(copied);
@@ -105,14 +159,17 @@ int main(int argc, char** argv) {
     if (seconds < bestCopy) bestCopy = seconds;
   }
   const brindorel::ExtractionStats& stats = brindorel::LastExtractionStats();
-  std::printf("extraction against CopyFileA under Wine: %u files, %.1f MB, best of %d\n\n", stats.filesWritten,
-              double(bytes) / 1e6, rounds);
+  std::printf("extraction and installation against CopyFileA under Wine: %u files, %.1f MB, best of %d\n\n",
+              stats.filesWritten, double(bytes) / 1e6, rounds);
   std::printf("%-22s %9s %9s\n", "", "seconds", "MB/s");
   std::printf("%-22s %9.2f %9.1f\n", "ExtractPackage", bestExtract, double(bytes) / 1e6 / bestExtract);
+  std::printf("%-22s %9.2f %9.1f\n", "RunInstallation", bestInstall, double(bytes) / 1e6 / bestInstall);
   std::printf("%-22s %9.2f %9.1f\n", "CopyFileA", bestCopy, double(bytes) / 1e6 / bestCopy);
   std::printf("%-22s %9.2f\n", "ratio extract / copy", bestExtract / bestCopy);
+  std::printf("%-22s %9.2f\n", "ratio install / copy", bestInstall / bestCopy);
   brindorel::RemoveFolder(outer, "*.*", brindorel::kRemoveSubfolders);
   brindorel::RemoveFolder(extracted, "*.*", brindorel::kRemoveSubfolders);
   brindorel::RemoveFolder(copied, "*.*", brindorel::kRemoveSubfolders);
+  brindorel::RemoveFolder(installed, "*.*", brindorel::kRemoveSubfolders);
   return 0;
 }

@@ -93,21 +93,9 @@ std::string BuildWithCompanions(const std::vector<std::string>& companions, cons
   return installer;
 }
 
-bool WaitShown(HWND wizard, int number, DWORD milliseconds) {
-  for (DWORD waited = 0; waited < milliseconds; waited += 100) {
-    HWND control = FindControl(wizard, number);
-    if (control != nullptr) {
-      ControlInfo info = Describe(control);
-      if (info.shown && info.enabled) return true;
-    }
-    Sleep(100);
-  }
-  return false;
-}
-
 // Clicks a control once it is shown and enabled.
 void ClickWhenReady(HWND wizard, int number) {
-  ASSERT_TRUE(WaitShown(wizard, number, 10000)) << "control " << number;
+  ASSERT_TRUE(WaitClickable(wizard, number, 10000)) << "control " << number;
   Click(FindControl(wizard, number));
   Sleep(300);
 }
@@ -184,8 +172,8 @@ TEST_F(CompanionRun, FinishEndsWhileProgramAndRunsAfterProgram) {
   ASSERT_NE(wizard, nullptr);
   ASSERT_TRUE(WaitForRuns("WhileBR.exe", 1, 20000));
   // Forward to the last page, accepting the licence on the way.
-  for (int step = 0; step < 8 && !WaitShown(wizard, FinishButton, 500); ++step) {
-    if (WaitShown(wizard, AcceptOption, 200)) ClickWhenReady(wizard, AcceptOption);
+  for (int step = 0; step < 8 && !WaitClickable(wizard, FinishButton, 500); ++step) {
+    if (WaitClickable(wizard, AcceptOption, 200)) ClickWhenReady(wizard, AcceptOption);
     ClickWhenReady(wizard, NextButton);
   }
   ClickWhenReady(wizard, FinishButton);

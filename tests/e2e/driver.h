@@ -67,6 +67,10 @@ std::string WindowText(HWND window);
 // Client size of a window.
 SIZE ClientSize(HWND window);
 
+// Waits up to `milliseconds` until control `number` of `window` is shown and
+// enabled, as a person could click it.
+bool WaitClickable(HWND window, int number, DWORD milliseconds);
+
 // Posts a click to a button-like control (BM_CLICK), so that a handler that
 // opens a dialog does not block the driver.
 void Click(HWND control);

@@ -172,6 +172,18 @@ HWND FindControl(HWND window, int number) {
   return nullptr;
 }
 
+bool WaitClickable(HWND window, int number, DWORD milliseconds) {
+  for (DWORD waited = 0;; waited += 100) {
+    HWND control = FindControl(window, number);
+    if (control != nullptr) {
+      ControlInfo info = Describe(control);
+      if (info.shown && info.enabled) return true;
+    }
+    if (waited >= milliseconds) return false;
+    Sleep(100);
+  }
+}
+
 void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
 
 void SetFieldText(HWND control, const std::string& text) {

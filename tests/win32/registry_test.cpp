@@ -7,6 +7,7 @@
 #include <string>
 
 #include "services/text.h"
+#include "tests/win32/support/win32_checks.h"
 
 namespace brindorel {
 namespace {
@@ -14,18 +15,7 @@ namespace {
 constexpr std::uint32_t kCurrentUser = 0x80000001u;
 const std::string kBase = "Software\\BrindorelTest\\registry";
 
-void DeleteKeyTree(HKEY parent, const std::string& subkey) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(parent, subkey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  char name[256];
-  for (;;) {
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    DeleteKeyTree(key, name);
-  }
-  RegCloseKey(key);
-  RegDeleteKeyA(parent, subkey.c_str());
-}
+using wine_checks::DeleteKeyTree;
 
 class RegistryTest : public ::testing::Test {
  protected:
