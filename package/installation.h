@@ -22,8 +22,10 @@ struct InterfaceTexts;
 // Takes and discards waiting window events.
 using EventPump = std::function<void()>;
 
-// Sets state.installFolder and state.installationIncomplete; when the
-// program's files are not in place, RunProgramBox is unchecked and disabled.
+// `state.settings` must hold the start-up and wizard passes; the run reads
+// the installation pass itself. Sets state.installFolder and
+// state.installationIncomplete; when the program's files are not in place,
+// RunProgramBox is unchecked and disabled.
 InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts& texts, ControlSurface& surface,
                                     const WizardChoices& choices, const EventPump& pump);
 
