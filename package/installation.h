@@ -5,8 +5,9 @@
 // tasks and the uninstall record. Progress lines go only through the control
 // surface; between steps `pump` lets the window repaint (it may be empty, as
 // for a run without a window). Every step's result is kept: a step that
-// failed carries the failure mark in its line, and when "setup.pck" cannot be
-// read nothing that would name its files is written.
+// failed carries the failure mark in its line, and when the installation
+// folder cannot be made or "setup.pck" cannot be read, nothing that would
+// name the program's files is written.
 #pragma once
 
 #include <functional>

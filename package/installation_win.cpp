@@ -70,6 +70,15 @@ const std::vector<std::string>& AlwaysReplaced() {
   return names;
 }
 
+// PathExists also reports a file of that name.
+bool IsFolder(const std::string& path) { return QueryPathSize(path) == -2; }
+
+// Creates the folder when missing; true when it is there afterwards.
+bool EnsureFolder(const std::string& folder) {
+  if (!IsFolder(folder)) MakeFolderPath(folder);
+  return IsFolder(folder);
+}
+
 bool WriteProductKey(const ProductKeyPlan& key) {
   bool ok = WriteRegistryText(kCurrentUser, key.key, "InstallDir", key.installDir) == 2;
   ok = WriteRegistryText(kCurrentUser, key.key, "StartMenu", key.startMenu) == 2 && ok;
@@ -114,11 +123,7 @@ void RegisterAndLink(const InstallerState& state, const InstallationPlan& plan, 
 
   if (plan.startMenu) {
     const int line = progress.Step(TextId::InstallMsg3);
-    bool ok = !plan.menuFolder.empty();
-    if (ok) {
-      if (!PathExists(plan.menuFolder)) MakeFolderPath(plan.menuFolder);
-      ok = PathExists(plan.menuFolder) != 0;
-    }
+    bool ok = !plan.menuFolder.empty() && EnsureFolder(plan.menuFolder);
     if (ok) {
       record.startMenu = plan.menuFolder;
       for (const ShortcutPlan& link : plan.menuLinks) ok = SaveShortcut(link) && ok;
@@ -177,10 +182,8 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
   const int copyLine = progress.Add(CopyingLine(texts));
   progress.Pump();
 
-  if (!dir.empty()) {
-    if (!PathExists(dir)) MakeFolderPath(dir);
-    results.packageRead = ReadPackage(state.workFolder + "setup.pck") == 1;
-  }
+  const bool folderReady = !dir.empty() && EnsureFolder(dir);
+  if (folderReady) results.packageRead = ReadPackage(state.workFolder + "setup.pck") == 1;
   if (results.packageRead) {
     ExtractPackage(dir, s.noCopyExt, AlwaysReplaced());
     results.filesComplete = FilesComplete(LastExtractionStats());
@@ -190,8 +193,8 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
   progress.Add("");
   progress.Pump();
 
-  // Without the package nothing may name its files: an uninstall entry
-  // pointing at a missing Uninstall.exe could never be removed.
+  // Without the package (or a folder for it) nothing may name its files: an
+  // uninstall entry pointing at a missing Uninstall.exe could never be removed.
   if (results.packageRead) RegisterAndLink(state, plan, texts, choices, progress, results);
 
   state.installationIncomplete = !InstallationComplete(results);

@@ -263,6 +263,19 @@ TEST_F(InstallationRun, UnreadablePackageWritesNothingThatWouldNameIt) {
   EXPECT_EQ(0, PathExists(InstallFolder() + "uninstall.dat"));
 }
 
+TEST_F(InstallationRun, FolderThatCannotBeMadeInstallsNothing) {
+  WriteSetupPackage(false);
+  WriteFile(TestFolder() + "blocker", "a file where a folder should be");
+  choices_.installDirText = TestFolder() + "blocker\\Demo";
+  const InstallationResults r = Run();
+  EXPECT_TRUE(state_.installationIncomplete);
+  EXPECT_FALSE(ProgramReady(r));
+  ASSERT_EQ(Lines().size(), 5u);
+  EXPECT_EQ(Lines()[3], CopiedLine(texts_, false));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kUninstallKeyBase) + kGuid));
+  EXPECT_EQ(0, PathExists(GetSpecialFolder(0) + "Demo Tool.lnk"));
+}
+
 TEST_F(InstallationRun, CorruptEntryMarksTheCopyLineAndTheRunGoesOn) {
   WriteSetupPackage(true);
   choices_.desktopIcon = false;
