@@ -197,6 +197,10 @@ TEST(Settings, HostileTaskCountIsBounded) {
   ASSERT_EQ(s.userTasks.size(), 1u);
   const Settings negative = ReadAll("[UserTask]\nNumber=-5\nTask1=5|a|b|\n");
   EXPECT_TRUE(negative.userTasks.empty());
+  // Bounded by the keys present, not by a fixed count: a high task key is read.
+  const Settings far = ReadAll("[UserTask]\nNumber=50000\nTask40000=5|c|d|\nTask50001=5|e|f|\n");
+  ASSERT_EQ(far.userTasks.size(), 1u);
+  EXPECT_EQ(far.userTasks[0], "5|c|d|");
 }
 
 }  // namespace
