@@ -16,6 +16,8 @@
 #include "services/registry.h"
 #include "services/text.h"
 #include "ui/control_surface.h"
+#include "ui/document_view.h"
+#include "ui/image_slots.h"
 #include "ui/interface_texts.h"
 #include "ui/language_chooser.h"
 #include "ui/wizard_window.h"
@@ -27,9 +29,17 @@ constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
 // The built-in header icon: the 32 x 32 image of our own icon resource, which
 // is also the program's icon.
-HICON LoadBuiltInHeaderIcon() {
-  return static_cast<HICON>(
-      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+ImageSlot LoadBuiltInHeaderIcon() {
+  ImageSlot slot;
+  HANDLE icon =
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+  if (icon == nullptr) return slot;
+  slot.handle = reinterpret_cast<ImageHandle>(icon);
+  slot.icon = true;
+  slot.width = 32;
+  slot.height = 32;
+  slot.bits = 32;
+  return slot;
 }
 
 InterfaceTexts LoadTexts(const InstallerState& state) {
@@ -163,22 +173,24 @@ WizardOutcome RunWizard(InstallerState& state) {
   // 2. BeforeBR.exe may end the installer before any window exists.
   if (RunBeforeProgram(state)) return WizardOutcome::EndAtOnce;
 
-  // 3. The built-in header icon, then the window.
-  HICON headerIcon = LoadBuiltInHeaderIcon();
+  // 3. The built-in header icon, then the window. The slots outlive the
+  // window, whose controls show their images to the end.
+  ImageSlots images;
+  images.Put(kHeaderIconSlot, LoadBuiltInHeaderIcon());
   std::unique_ptr<WizardWindowSurface> window = BuildWizardWindow(
-      texts, state.settings.titel, state.settings.version, reinterpret_cast<ImageHandle>(headerIcon));
-  if (!window) {
-    if (headerIcon != nullptr) DestroyIcon(headerIcon);
-    return WizardOutcome::NoWindow;
-  }
+      texts, state.settings.titel, state.settings.version, images.Get(kHeaderIconSlot).handle);
+  if (!window) return WizardOutcome::NoWindow;
 
   // 4.
   state.targetRunning = 0;
   state.quitRequested = 0;
 
-  // 9.-11. Second settings pass, the previous choices, the separator. They
-  // go through the tracked surface, so the page flow knows what is shown.
+  // 5.-11. Pictures, documents, the second settings pass, the previous
+  // choices, the separator. They go through the tracked surface, so the page
+  // flow knows what is shown.
   TrackedSurface surface(*window);
+  LoadPackagePictures(images, surface, state.workFolder);
+  LoadPackageDocuments(*window, surface, state.workFolder);
   ReadSecondPass(state, surface);
   ReadPreviousChoices(state, surface);
   window->AddSeparator();
@@ -207,7 +219,6 @@ WizardOutcome RunWizard(InstallerState& state) {
 
   // 15. E0: close the window.
   window.reset();
-  if (headerIcon != nullptr) DestroyIcon(headerIcon);
 
   // 16. E1: AfterBR.exe, only when the wizard ended through Finish.
   if (actions.Finished()) RunAfterProgram(state);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace brindorel {
 
@@ -21,6 +22,11 @@ int PathExists(const std::string& path);
 // Size in bytes; -1 when missing, -2 for a folder or an existing drive root
 // ("C:" or "C:\").
 std::int64_t QueryPathSize(const std::string& path);
+
+// Reads a whole file into `bytes`. False when it cannot be opened or read,
+// or when it is larger than `limit` bytes, which is checked before anything
+// is allocated. A file that shrinks meanwhile gives what could be read.
+bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& bytes);
 
 // Creates the last level only (trailing spaces, "\" and "/" dropped);
 // non-zero on success.

@@ -122,6 +122,34 @@ std::int64_t QueryPathSize(const std::string& path) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
+bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  if (path.empty() || TooLong(path)) return false;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<std::uint64_t>(size.QuadPart) <= limit &&
+            static_cast<std::uint64_t>(size.QuadPart) < 0x80000000u;
+  if (ok) {
+    const DWORD wanted = static_cast<DWORD>(size.QuadPart);
+    bytes.resize(wanted);
+    DWORD total = 0;
+    while (total < wanted) {
+      DWORD got = 0;
+      if (!ReadFile(file, bytes.data() + total, wanted - total, &got, nullptr)) {
+        ok = false;
+        break;
+      }
+      if (got == 0) break;
+      total += got;
+    }
+    bytes.resize(ok ? total : 0);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
 int MakeFolder(const std::string& path) {
   if (TooLong(path)) return 0;
   std::string folder = path;

@@ -185,9 +185,11 @@ struct WizardWindowSurface::Impl {
   std::map<int, HWND> controls;
   std::map<int, Colour> colours;
   std::map<int, int> listExtent;  // widest line of each list, for its horizontal scroll bar
+  std::map<int, HANDLE> images;   // the image each image control was given (not ours to free)
   std::deque<WizardEvent> events;
 
   ~Impl() {
+    for (auto& entry : images) SwapImage(entry.first, nullptr);
     if (window) DestroyWindow(window);
     for (auto& entry : colours) DeleteObject(entry.second.brush);
     for (HFONT f : fonts)
@@ -200,6 +202,31 @@ struct WizardWindowSurface::Impl {
     return it == controls.end() ? nullptr : it->second;
   }
 
+  // Gives an image control `image` (nullptr: none) as a bitmap or an icon,
+  // switching its style first: a static of the other style refuses the image
+  // without a word. A bitmap with alpha is copied by the version-6 control,
+  // and that copy comes back from the next STM_SETIMAGE: only such copies are
+  // deleted here, the images handed in belong to their slots.
+  void SwapImage(int number, HANDLE image, bool isBitmap = true) {
+    HWND h = Control(number);
+    if (!h) return;
+    HANDLE& given = images[number];
+    LRESULT old = 0;
+    if (image) {
+      LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+      SetWindowLongPtrA(h, GWL_STYLE, style | (isBitmap ? SS_BITMAP : SS_ICON));
+      old = SendMessageA(h, STM_SETIMAGE, isBitmap ? IMAGE_BITMAP : IMAGE_ICON, reinterpret_cast<LPARAM>(image));
+    } else {
+      const LONG_PTR type = GetWindowLongPtrA(h, GWL_STYLE) & SS_TYPEMASK;
+      if (type == SS_BITMAP) old = SendMessageA(h, STM_SETIMAGE, IMAGE_BITMAP, 0);
+      if (type == SS_ICON) SendMessageA(h, STM_SETIMAGE, IMAGE_ICON, 0);
+    }
+    HANDLE previous = reinterpret_cast<HANDLE>(old);
+    if (previous && previous != given && previous != image && GetObjectType(previous) == OBJ_BITMAP)
+      DeleteObject(previous);
+    given = image;
+  }
+
   LRESULT ColourRequest(UINT msg, HDC dc, HWND child) {
     const int number = GetDlgCtrlID(child);
     auto it = colours.find(number);
@@ -210,7 +237,11 @@ struct WizardWindowSurface::Impl {
       return reinterpret_cast<LRESULT>(it->second.brush);
     }
     const ControlLayout* layout = FindWizardControl(number);
-    if (layout && layout->white && Control(number) == child && msg == WM_CTLCOLORSTATIC) {
+    // An image control on a white panel paints white too, or a grey square
+    // shows through an icon's transparent pixels.
+    const ControlLayout* parent = layout && layout->kind == ControlKind::Image ? FindWizardControl(layout->parent) : nullptr;
+    const bool white = layout && (layout->white || (parent && parent->white));
+    if (white && Control(number) == child && msg == WM_CTLCOLORSTATIC) {
       SetBkColor(dc, kWhite);
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     }
@@ -447,17 +478,17 @@ void WizardWindowSurface::SetListLine(int control, int position, const std::stri
 void WizardWindowSurface::SetImage(int control, ImageHandle image) {
   HWND h = impl_->Control(control);
   if (!h) return;
+  const ControlLayout* layout = FindWizardControl(control);
+  if (!layout || layout->kind != ControlKind::Image) return;
   HANDLE handle = reinterpret_cast<HANDLE>(image);
   if (!handle) {
-    SendMessageA(h, STM_SETIMAGE, IMAGE_BITMAP, 0);
-    SendMessageA(h, STM_SETIMAGE, IMAGE_ICON, 0);
+    impl_->SwapImage(control, nullptr);
+    InvalidateRect(h, nullptr, TRUE);
     return;
   }
   bool isBitmap = false;
   const SIZE size = ImageSize(handle, isBitmap);
-  LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-  SetWindowLongPtrA(h, GWL_STYLE, style | (isBitmap ? SS_BITMAP : SS_ICON));
-  SendMessageA(h, STM_SETIMAGE, isBitmap ? IMAGE_BITMAP : IMAGE_ICON, reinterpret_cast<LPARAM>(handle));
+  impl_->SwapImage(control, handle, isBitmap);
   if (size.cx > 0 && size.cy > 0)
     SetWindowPos(h, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(h, nullptr, TRUE);

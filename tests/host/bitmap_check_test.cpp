@@ -7,42 +7,12 @@
 #include <ostream>
 #include <vector>
 
+#include "tests/host/picture_writer.h"
+
 namespace brindorel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Put(Bytes& b, std::size_t at, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-// BITMAPINFOHEADER at `at`.
-void PutInfo(Bytes& b, std::size_t at, std::int32_t width, std::int32_t height, int bits, std::uint32_t compression,
-             std::uint32_t image_size = 0, std::uint32_t colours = 0) {
-  Put(b, at, 40, 4);
-  Put(b, at + 4, static_cast<std::uint32_t>(width), 4);
-  Put(b, at + 8, static_cast<std::uint32_t>(height), 4);
-  Put(b, at + 12, 1, 2);
-  Put(b, at + 14, static_cast<std::uint32_t>(bits), 2);
-  Put(b, at + 16, compression, 4);
-  Put(b, at + 20, image_size, 4);
-  Put(b, at + 32, colours, 4);
-}
-
-// A complete .bmp: file header, info header, palette for <= 8 bits, pixels.
-Bytes Bitmap(std::int32_t width, std::int32_t height, int bits) {
-  const std::size_t palette = bits <= 8 ? (4u << bits) : 0;
-  const std::size_t row = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-  const std::size_t rows = static_cast<std::size_t>(height < 0 ? -height : height);
-  const std::size_t offset = 14 + 40 + palette;
-  Bytes b(offset + row * rows, 0);
-  b[0] = 'B';
-  b[1] = 'M';
-  Put(b, 2, static_cast<std::uint32_t>(b.size()), 4);
-  Put(b, 10, static_cast<std::uint32_t>(offset), 4);
-  PutInfo(b, 14, width, height, bits, 0);
-  return b;
-}
+using namespace testing_pictures;
 
 struct BitmapCase {
   const char* name;
@@ -109,26 +79,6 @@ INSTANTIATE_TEST_SUITE_P(Files, BitmapCheckTest, ::testing::Values(
     [](const ::testing::TestParamInfo<BitmapCase>& p) { return std::string(p.param.name); });
 
 // ---- icons ----
-
-// An icon file with one bitmap image of `side` pixels, 32 bits.
-Bytes Icon(int side, int count = 1) {
-  const std::size_t image = 40 + static_cast<std::size_t>(side * side * 4) +
-                            static_cast<std::size_t>((side + 31) / 32 * 4 * side);
-  const std::size_t directory = 6 + 16 * static_cast<std::size_t>(count);
-  Bytes b(directory + image * count, 0);
-  Put(b, 2, 1, 2);
-  Put(b, 4, static_cast<std::uint32_t>(count), 2);
-  for (int i = 0; i < count; ++i) {
-    const std::size_t entry = 6 + 16 * static_cast<std::size_t>(i);
-    const std::size_t at = directory + image * i;
-    b[entry] = static_cast<std::uint8_t>(side);
-    b[entry + 1] = static_cast<std::uint8_t>(side);
-    Put(b, entry + 8, static_cast<std::uint32_t>(image), 4);
-    Put(b, entry + 12, static_cast<std::uint32_t>(at), 4);
-    PutInfo(b, at, side, 2 * side, 32, 0);
-  }
-  return b;
-}
 
 struct IconCase {
   const char* name;
