@@ -16,6 +16,12 @@ inline void Put(Bytes& b, std::size_t at, std::uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+// The first `size` bytes of a file.
+inline Bytes Cut(Bytes b, std::size_t size) {
+  b.resize(size);
+  return b;
+}
+
 // BITMAPINFOHEADER at `at`.
 inline void PutInfo(Bytes& b, std::size_t at, std::int32_t width, std::int32_t height, int bits,
                     std::uint32_t compression, std::uint32_t image_size = 0, std::uint32_t colours = 0) {

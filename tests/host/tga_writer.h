@@ -120,6 +120,17 @@ inline std::vector<std::uint8_t> WriteTga(const TgaVariant& v) {
   return out;
 }
 
+// The reference picture as a plain file of one type and row order.
+inline std::vector<std::uint8_t> WriteTga(std::uint32_t width, std::uint32_t height, std::uint8_t type = 2,
+                                          bool top_first = false) {
+  TgaVariant v;
+  v.type = type;
+  v.width = width;
+  v.height = height;
+  v.top_first = top_first;
+  return WriteTga(v);
+}
+
 inline std::uint64_t RowSizeOf(std::uint32_t width) { return 3u * std::uint64_t{width} + width % 4u; }
 
 // The top-down bitmap the decoder must produce: padding bytes zero.

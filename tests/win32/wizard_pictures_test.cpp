@@ -76,19 +76,8 @@ class PicturesTest : public ::testing::Test {
   std::unique_ptr<WizardWindowSurface> window_;
 };
 
-Bytes Tga(std::uint32_t width, std::uint32_t height, std::uint8_t type = 2, bool topFirst = false) {
-  testing_tga::TgaVariant v;
-  v.type = type;
-  v.width = width;
-  v.height = height;
-  v.top_first = topFirst;
-  return testing_tga::WriteTga(v);
-}
-
-Bytes Cut(Bytes b, std::size_t size) {
-  b.resize(size);
-  return b;
-}
+using testing_pictures::Cut;
+using testing_tga::WriteTga;
 
 enum class Shown { Bitmap, Icon, Nothing };
 
@@ -144,8 +133,8 @@ TEST_P(PictureByContentTest, LoadsIntoTheSlotAndControlOfItsKind) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PictureByContentTest, ::testing::Values(
-    PictureCase{"tga_side_image", "splash.tga", [] { return Tga(130, 300); }, Shown::Bitmap, 130, 300},
-    PictureCase{"tga_run_length_width_3", "splash.tga", [] { return Tga(3, 5, 10, true); }, Shown::Bitmap, 3, 5},
+    PictureCase{"tga_side_image", "splash.tga", [] { return WriteTga(130, 300); }, Shown::Bitmap, 130, 300},
+    PictureCase{"tga_run_length_width_3", "splash.tga", [] { return WriteTga(3, 5, 10, true); }, Shown::Bitmap, 3, 5},
     PictureCase{"bitmap_named_tga", "splash.tga",
                 [] { return testing_pictures::Bitmap(200, 300, 24, 0x3366CC); }, Shown::Bitmap, 200, 300},
     PictureCase{"bitmap_8_bits", "splash.tga", [] { return testing_pictures::Bitmap(20, 30, 8, 0x3366CC); },
@@ -153,17 +142,17 @@ INSTANTIATE_TEST_SUITE_P(Files, PictureByContentTest, ::testing::Values(
     PictureCase{"icon_named_tga_at_natural_size", "splash.tga", [] { return testing_pictures::Icon(48); },
                 Shown::Icon, 48, 48},
     PictureCase{"header_icon", "header.ico", [] { return testing_pictures::Icon(32, 2); }, Shown::Icon, 32, 32},
-    PictureCase{"tga_named_ico", "header.ico", [] { return Tga(32, 32, 10); }, Shown::Bitmap, 32, 32},
+    PictureCase{"tga_named_ico", "header.ico", [] { return WriteTga(32, 32, 10); }, Shown::Bitmap, 32, 32},
     // A cut pixel stream still loads; the missing pixels are black.
-    PictureCase{"tga_pixels_cut", "splash.tga", [] { Bytes b = Tga(130, 300); return Cut(b, b.size() / 2); },
+    PictureCase{"tga_pixels_cut", "splash.tga", [] { Bytes b = WriteTga(130, 300); return Cut(b, b.size() / 2); },
                 Shown::Bitmap, 130, 300},
     PictureCase{"bitmap_first_100_bytes", "splash.tga",
                 [] { return Cut(testing_pictures::Bitmap(130, 300, 24), 100); }, Shown::Nothing, 0, 0},
     PictureCase{"tga_huge_sides", "splash.tga", [] {
-      Bytes b = Tga(1, 1); testing_pictures::Put(b, 12, 0xFFFF, 2); testing_pictures::Put(b, 14, 0xFFFF, 2);
+      Bytes b = WriteTga(1, 1); testing_pictures::Put(b, 12, 0xFFFF, 2); testing_pictures::Put(b, 14, 0xFFFF, 2);
       return b; }, Shown::Nothing, 0, 0},
-    PictureCase{"tga_header_cut", "splash.tga", [] { return Cut(Tga(130, 300), 10); }, Shown::Nothing, 0, 0},
-    PictureCase{"tga_greyscale", "splash.tga", [] { return Tga(4, 4, 3); }, Shown::Nothing, 0, 0},
+    PictureCase{"tga_header_cut", "splash.tga", [] { return Cut(WriteTga(130, 300), 10); }, Shown::Nothing, 0, 0},
+    PictureCase{"tga_greyscale", "splash.tga", [] { return WriteTga(4, 4, 3); }, Shown::Nothing, 0, 0},
     PictureCase{"icon_cut_keeps_built_in", "header.ico", [] { return Cut(testing_pictures::Icon(32), 300); },
                 Shown::Nothing, 0, 0},
     PictureCase{"bitmap_cut_keeps_built_in", "header.ico",
@@ -180,11 +169,11 @@ TEST_F(PicturesTest, EightBitBitmapsAreReloadedWithTheirPalette) {
 }
 
 TEST_F(PicturesTest, TheControlGetsTheNewImageBeforeTheOldIsReleased) {
-  Write("splash.tga", Tga(10, 10));
+  Write("splash.tga", WriteTga(10, 10));
   const ImageHandle first =
       slots_.LoadImageFile(kSideImageSlot, folder_ + "splash.tga", [&](ImageHandle h) { window_->SetImage(SideImage, h); });
   ASSERT_NE(first, 0u);
-  Write("splash.tga", Tga(20, 20));
+  Write("splash.tga", WriteTga(20, 20));
   bool oldAliveAtHandOver = false;
   const ImageHandle second = slots_.LoadImageFile(kSideImageSlot, folder_ + "splash.tga", [&](ImageHandle h) {
     oldAliveAtHandOver = GetObjectType(reinterpret_cast<HANDLE>(first)) == OBJ_BITMAP;
@@ -197,7 +186,7 @@ TEST_F(PicturesTest, TheControlGetsTheNewImageBeforeTheOldIsReleased) {
 }
 
 TEST_F(PicturesTest, TheScreenShowsTheSideImageAndWhiteAroundTheHeaderIcon) {
-  Write("splash.tga", Tga(130, 300));
+  Write("splash.tga", WriteTga(130, 300));
   Write("header.ico", testing_pictures::Icon(32, 1, 0xC03020, 8));
   LoadPackagePictures(slots_, *window_, folder_);
   SetForegroundWindow(static_cast<HWND>(window_->WindowHandle()));
