@@ -1,7 +1,8 @@
 // TGA decoding: test the header, then decode twice, into buffers of the size
 // the header asks for but filled differently beforehand; both must come out
 // identical, so every byte is written and nothing depends on what was there.
-// The same bytes also go through the bitmap and icon header checks.
+// The same bytes also go through the bitmap and icon header checks and the
+// loader's judgement by content, which must agree with them.
 //
 // Input: one control byte (low two bits: extra row bytes beyond the bitmap's
 // row size; bit 2: make the buffer one byte short, which must be refused),
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "ui/bitmap_check.h"
+#include "ui/image_file.h"
 #include "ui/tga_decoder.h"
 
 namespace {
@@ -27,10 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* file = data + 1;
   const std::size_t file_size = size - 1;
 
-  BitmapFileIsSound(file, file_size);
-  IconFileIsSound(file, file_size);
+  const bool bitmap = BitmapFileIsSound(file, file_size);
+  const bool icon = IconFileIsSound(file, file_size);
 
   const TgaDecoder decoder(file, file_size);
+  const ImageFileKind kind = ClassifyImageFile(file, file_size);
+  if ((kind == ImageFileKind::Bitmap && !bitmap) || (kind == ImageFileKind::Icon && !icon) ||
+      (kind == ImageFileKind::Tga && !decoder.IsTga()))
+    std::abort();
   if (!decoder.IsTga()) {
     if (decoder.width() != 0 || decoder.height() != 0) std::abort();
     std::uint8_t probe[16] = {};
