@@ -20,6 +20,7 @@
 #include "ui/image_slots.h"
 #include "ui/interface_texts.h"
 #include "ui/language_chooser.h"
+#include "ui/start_menu_chooser.h"
 #include "ui/wizard_window.h"
 
 namespace brindorel {
@@ -124,7 +125,13 @@ class WindowsWizardActions : public WizardActions {
     window_.ProcessPendingMessages();
   }
 
-  std::string ChooseStartMenuFolder() override { return std::string(); }
+  std::string ChooseStartMenuFolder() override {
+    const std::string chosen = RunStartMenuChooser(texts_, StartMenuRoots(), window_.GetText(MenuFolderField),
+                                                   window_.WindowHandle());
+    // The wizard does not act on what arrived while the chooser was open.
+    window_.ProcessPendingMessages();
+    return chosen;
+  }
 
   void ProcessWaitingEvents() override { window_.ProcessPendingMessages(); }
 

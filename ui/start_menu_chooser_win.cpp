@@ -1,0 +1,212 @@
+#include "ui/start_menu_chooser.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "services/folders.h"
+#include "ui/control_surface.h"
+
+namespace brindorel {
+namespace {
+
+const char kChooserClass[] = "BrindorelStartMenu";
+constexpr std::int32_t kUserPrograms = 2;     // CSIDL_PROGRAMS
+constexpr std::int32_t kCommonPrograms = 23;  // CSIDL_COMMON_PROGRAMS
+
+struct ChooserState {
+  HWND tree = nullptr;
+  HWND apply = nullptr;
+  bool done = false;
+  bool applied = false;
+  int selected = -1;  // item index at Apply
+};
+
+// The item index kept in a tree item's parameter; -1 for none.
+int SelectedItem(HWND tree) {
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (item == nullptr) return -1;
+  TVITEMA data = {};
+  data.mask = TVIF_PARAM;
+  data.hItem = item;
+  if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data))) return -1;
+  return static_cast<int>(data.lParam);
+}
+
+LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE)
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+  auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (!state) return DefWindowProcA(hwnd, msg, wp, lp);
+  switch (msg) {
+    case WM_COMMAND:
+      // Only the button's own click counts: the dialog manager turns Enter
+      // and Esc into commands 1 and 2 without a control.
+      if (LOWORD(wp) == ApplyButton && HIWORD(wp) == BN_CLICKED && lp != 0 &&
+          reinterpret_cast<HWND>(lp) == state->apply && !state->done) {
+        state->selected = state->tree ? SelectedItem(state->tree) : -1;
+        state->applied = true;
+        state->done = true;
+      }
+      return 0;
+    case WM_CLOSE:
+      state->done = true;
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      return DefWindowProcA(hwnd, msg, wp, lp);
+    default:
+      return DefWindowProcA(hwnd, msg, wp, lp);
+  }
+}
+
+// Centred over `over` (or the screen), kept on the screen.
+POINT CentredOver(HWND over, int width, int height) {
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT base = area;
+  if (over != nullptr) GetWindowRect(over, &base);
+  POINT at = {base.left + (base.right - base.left - width) / 2, base.top + (base.bottom - base.top - height) / 2};
+  if (at.x + width > area.right) at.x = area.right - width;
+  if (at.y + height > area.bottom) at.y = area.bottom - height;
+  if (at.x < 0) at.x = 0;
+  if (at.y < 0) at.y = 0;
+  return at;
+}
+
+void FillTree(HWND tree, const std::vector<MenuFolderItem>& items, std::vector<HTREEITEM>& handles) {
+  handles.assign(items.size(), nullptr);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    TVINSERTSTRUCTA insert = {};
+    const int parent = items[i].parent;
+    insert.hParent = parent >= 0 && static_cast<std::size_t>(parent) < i ? handles[static_cast<std::size_t>(parent)]
+                                                                          : TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+    insert.item.pszText = const_cast<char*>(items[i].text.c_str());
+    insert.item.lParam = static_cast<LPARAM>(i);
+    handles[i] = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> StartMenuRoots() { return {GetSpecialFolder(kUserPrograms), GetSpecialFolder(kCommonPrograms)}; }
+
+std::vector<MenuFolderEntry> ListMenuFolder(const std::string& folder) {
+  std::vector<MenuFolderEntry> entries;
+  const std::string pattern = folder + "*.*";
+  if (pattern.size() >= MAX_PATH) return entries;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return entries;
+  do {
+    MenuFolderEntry entry;
+    entry.name = data.cFileName;
+    entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries.push_back(entry);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return entries;
+}
+
+std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<std::string>& roots,
+                                const std::string& fieldText, void* ownerHandle) {
+  HWND owner = static_cast<HWND>(ownerHandle);
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  INITCOMMONCONTROLSEX common = {sizeof common, ICC_TREEVIEW_CLASSES};
+  InitCommonControlsEx(&common);
+  WNDCLASSA wc = {};
+  if (!GetClassInfoA(instance, kChooserClass, &wc)) {
+    wc.lpfnWndProc = ChooserProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kChooserClass;
+    if (!RegisterClassA(&wc)) return std::string();
+  }
+
+  // 1. The window, hidden until its controls exist.
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  RECT frame = {0, 0, kMenuChooserClientWidth, kMenuChooserClientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  HWND active = GetActiveWindow();
+  const POINT at = CentredOver(active != nullptr ? active : owner, width, height);
+  ChooserState state;
+  const std::string title = MenuChooserTitle(texts);
+  HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, kChooserClass, title.c_str(), style, at.x, at.y, width, height,
+                                owner, nullptr, instance, &state);
+  if (!window) return std::string();
+
+  const std::vector<ChooserControlLayout>& layout = MenuChooserControls();
+  const ChooserControlLayout& treeAt = layout[0];
+  const ChooserControlLayout& applyAt = layout[1];
+  state.tree = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                                   TVS_SHOWSELALWAYS,
+                               treeAt.x, treeAt.y, treeAt.width, treeAt.height, window,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(MenuFolderTree)), instance, nullptr);
+  const std::string applyText = texts.Get(TextId::ButtonsApply);
+  state.apply = CreateWindowExA(0, "BUTTON", applyText.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                applyAt.x, applyAt.y, applyAt.width, applyAt.height, window,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(ApplyButton)), instance, nullptr);
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  for (HWND h : {state.tree, state.apply})
+    if (h) SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+  // 2.-3. The folders of both roots as a tree.
+  const std::vector<MenuFolderItem> items = BuildMenuFolderTree(roots, ListMenuFolder);
+  std::vector<HTREEITEM> handles;
+  if (state.tree) FillTree(state.tree, items, handles);
+
+  // The wizard takes no input while the chooser is open.
+  const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
+  if (ownerWasEnabled) EnableWindow(owner, FALSE);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+
+  // 4.-5. Focus on the tree, the field's folder preselected.
+  if (state.tree) {
+    SetFocus(state.tree);
+    const int preselected = FindMenuFolderItem(items, fieldText);
+    if (preselected >= 0 && handles[static_cast<std::size_t>(preselected)] != nullptr)
+      SendMessageA(state.tree, TVM_SELECTITEM, TVGN_CARET,
+                   reinterpret_cast<LPARAM>(handles[static_cast<std::size_t>(preselected)]));
+  }
+
+  // 6. Until Apply or the close box; messages for the wizard are handled by
+  // its window, and the events it queues meanwhile are dropped by the caller.
+  MSG msg;
+  while (!state.done) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (IsDialogMessageA(window, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+
+  std::string result;
+  if (state.applied) {
+    const MenuFolderChoice choice = ApplyMenuFolderChoice(items, state.selected, fieldText);
+    if (choice.showError) {
+      const std::string message = texts.Get(TextId::RequesterRQ1Msg);
+      const std::string errorTitle = MenuChooserErrorTitle(texts);
+      MessageBoxA(window, message.c_str(), errorTitle.c_str(), MB_OK | MB_ICONHAND);
+    }
+    result = choice.result;
+  }
+
+  // 7. The owner is enabled before the chooser goes, so it gets the activation back.
+  if (ownerWasEnabled) EnableWindow(owner, TRUE);
+  DestroyWindow(window);
+  if (owner != nullptr && IsWindow(owner)) SetActiveWindow(owner);
+  return result;
+}
+
+}  // namespace brindorel
