@@ -169,12 +169,13 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
   UpdateWindow(window);
 
   // 4.-5. Focus on the tree, the field's folder preselected.
+  // A tree that gets the focus without a selection selects its first item;
+  // when the field names no folder, nothing stays selected.
   if (state.tree) {
     SetFocus(state.tree);
     const int preselected = FindMenuFolderItem(items, fieldText);
-    if (preselected >= 0 && handles[static_cast<std::size_t>(preselected)] != nullptr)
-      SendMessageA(state.tree, TVM_SELECTITEM, TVGN_CARET,
-                   reinterpret_cast<LPARAM>(handles[static_cast<std::size_t>(preselected)]));
+    HTREEITEM item = preselected >= 0 ? handles[static_cast<std::size_t>(preselected)] : nullptr;
+    SendMessageA(state.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
   }
 
   // 6. Until Apply or the close box; messages for the wizard are handled by

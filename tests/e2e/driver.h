@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -74,6 +76,10 @@ bool WaitClickable(HWND window, int number, DWORD milliseconds);
 // Posts a click to a button-like control (BM_CLICK), so that a handler that
 // opens a dialog does not block the driver.
 void Click(HWND control);
+// Clicks control `number` once WaitClickable says so (clicks reach hidden and
+// disabled controls too), then gives the handler a moment; false when it
+// never became clickable.
+bool ClickWhenClickable(HWND window, int number, DWORD milliseconds = 10000);
 // Replaces an edit field's text, as typing would.
 void SetFieldText(HWND control, const std::string& text);
 // Asks a window to close, as Alt+F4 does.
@@ -86,6 +92,17 @@ std::string ListLine(HWND list, int index);
 int ListCount(HWND list);
 // The same for a combo box.
 std::string ComboLine(HWND combo, int index);
+
+// The items of a tree view of another process, depth first, read with the
+// wide call through a buffer allocated in that process.
+struct TreeLine {
+  HTREEITEM item = nullptr;
+  int level = 0;
+  std::string text;
+};
+std::vector<TreeLine> TreeLines(HWND tree);
+HTREEITEM SelectedTreeItem(HWND tree);
+void SelectTreeItem(HWND tree, HTREEITEM item);
 
 // Saves the window's image as a 24-bit BMP file.
 bool SaveScreenshot(HWND window, const std::string& path);

@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <cstdio>
+#include <cwchar>
 
 namespace brindorel::e2e {
 
@@ -186,6 +187,13 @@ bool WaitClickable(HWND window, int number, DWORD milliseconds) {
 
 void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
 
+bool ClickWhenClickable(HWND window, int number, DWORD milliseconds) {
+  if (!WaitClickable(window, number, milliseconds)) return false;
+  Click(FindControl(window, number));
+  Sleep(300);
+  return true;
+}
+
 void SetFieldText(HWND control, const std::string& text) {
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -227,6 +235,92 @@ std::string ItemText(HWND control, UINT lengthMessage, UINT textMessage, int ind
 std::string ListLine(HWND list, int index) { return ItemText(list, LB_GETTEXTLEN, LB_GETTEXT, index); }
 
 std::string ComboLine(HWND combo, int index) { return ItemText(combo, CB_GETLBTEXTLEN, CB_GETLBTEXT, index); }
+
+namespace {
+
+// Memory in another process, for messages whose buffers the system does not
+// carry across (the tree view's item requests).
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, std::size_t size) : size_(size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_ != nullptr) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_ != nullptr) CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  bool ok() const { return address_ != nullptr; }
+  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+  bool Write(std::size_t offset, const void* data, std::size_t size) const {
+    return offset + size <= size_ && WriteProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+  bool Read(std::size_t offset, void* data, std::size_t size) const {
+    return offset + size <= size_ && ReadProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  std::size_t size_;
+};
+
+constexpr std::size_t kTreeTextChars = 260;
+
+std::string TreeItemText(HWND tree, const RemoteBuffer& buffer, HTREEITEM item) {
+  TVITEMW data{};
+  data.mask = TVIF_TEXT;
+  data.hItem = item;
+  data.pszText = reinterpret_cast<LPWSTR>(buffer.at(sizeof data));
+  data.cchTextMax = static_cast<int>(kTreeTextChars);
+  const wchar_t none = 0;
+  if (!buffer.Write(0, &data, sizeof data) || !buffer.Write(sizeof data, &none, sizeof none)) return std::string();
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.at(0)), SMTO_ABORTIFHUNG, 5000,
+                           &got) ||
+      got == 0) {
+    return std::string();
+  }
+  std::wstring wide(kTreeTextChars, L'\0');
+  if (!buffer.Read(sizeof data, &wide[0], kTreeTextChars * sizeof(wchar_t))) return std::string();
+  wide.resize(wcsnlen(wide.c_str(), kTreeTextChars - 1));
+  return Narrow(wide);
+}
+
+HTREEITEM NextTreeItem(HWND tree, UINT relation, HTREEITEM item) {
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &got);
+  return reinterpret_cast<HTREEITEM>(got);
+}
+
+void CollectTreeLines(HWND tree, const RemoteBuffer& buffer, HTREEITEM item, int level, std::vector<TreeLine>& out) {
+  for (; item != nullptr && out.size() < 10000; item = NextTreeItem(tree, TVGN_NEXT, item)) {
+    out.push_back(TreeLine{item, level, TreeItemText(tree, buffer, item)});
+    CollectTreeLines(tree, buffer, NextTreeItem(tree, TVGN_CHILD, item), level + 1, out);
+  }
+}
+
+}  // namespace
+
+std::vector<TreeLine> TreeLines(HWND tree) {
+  std::vector<TreeLine> lines;
+  RemoteBuffer buffer(tree, sizeof(TVITEMW) + (kTreeTextChars + 1) * sizeof(wchar_t));
+  if (!buffer.ok()) return lines;
+  CollectTreeLines(tree, buffer, NextTreeItem(tree, TVGN_ROOT, nullptr), 0, lines);
+  return lines;
+}
+
+HTREEITEM SelectedTreeItem(HWND tree) { return NextTreeItem(tree, TVGN_CARET, nullptr); }
+
+void SelectTreeItem(HWND tree, HTREEITEM item) {
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &got);
+}
 
 bool SaveScreenshot(HWND window, const std::string& path) {
   RECT rect{};

@@ -72,7 +72,10 @@ bool MakeJunction(const std::string& link, const std::string& target) {
   if (!CreateDirectoryA(link.c_str(), nullptr)) return false;
   HANDLE h = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) {
+    RemoveDirectoryA(link.c_str());
+    return false;
+  }
   // The mount-point reparse buffer: tag, data length, reserved, then the
   // substitute and print names' offsets and lengths and the names.
   struct {
@@ -95,7 +98,9 @@ bool MakeJunction(const std::string& link, const std::string& target) {
   const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, &buffer, 8u + buffer.length, nullptr, 0, &got, nullptr);
   CloseHandle(h);
   const DWORD attributes = GetFileAttributesA(link.c_str());
-  return ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
+  RemoveDirectoryA(link.c_str());
+  return false;
 }
 
 // What the user does and what was seen.
