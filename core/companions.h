@@ -106,6 +106,8 @@ void RunAfterProgram(const InstallerState& state);
 
 // True when a running process other than this one has ProgExe's file name.
 bool IsProcessRunning(const std::string& progExe);
+// The running check's single look: by MutexString, else by ProgExe.
+bool ProgramToInstallRuns(const Settings& settings);
 // True when a mutex of that name exists, also when it cannot be opened.
 bool MutexExists(const std::string& name);
 

@@ -42,17 +42,7 @@ class WindowsRunningCheck : public RunningCheckSystem {
   WindowsRunningCheck(const InstallerState& state, const InterfaceTexts& texts, HWND owner)
       : state_(state), texts_(texts), owner_(owner) {}
 
-  bool TargetIsRunning() override {
-    switch (ChooseRunningProbe(state_.settings.mutexString, state_.settings.progExe)) {
-      case RunningProbe::Mutex:
-        return MutexExists(state_.settings.mutexString);
-      case RunningProbe::ProcessList:
-        return IsProcessRunning(state_.settings.progExe);
-      case RunningProbe::None:
-        break;
-    }
-    return false;
-  }
+  bool TargetIsRunning() override { return ProgramToInstallRuns(state_.settings); }
 
   bool WarningAnsweredOk() override {
     std::string text = RunningWarningText(texts_, state_.settings.titel);
@@ -132,6 +122,18 @@ bool IsProcessRunning(const std::string& progExe) {
   }
   FreeLibrary(kernel);
   return found;
+}
+
+bool ProgramToInstallRuns(const Settings& settings) {
+  switch (ChooseRunningProbe(settings.mutexString, settings.progExe)) {
+    case RunningProbe::Mutex:
+      return MutexExists(settings.mutexString);
+    case RunningProbe::ProcessList:
+      return IsProcessRunning(settings.progExe);
+    case RunningProbe::None:
+      break;
+  }
+  return false;
 }
 
 bool MutexExists(const std::string& name) {

@@ -72,11 +72,19 @@ void HardenLibrarySearch() {
   if (setDir != nullptr) setDir("");
 }
 
-void RunInstaller() {
+std::uint32_t RunInstaller(const InstallerArguments& arguments) {
+  // A switch not understood: an unattended run stops before touching
+  // anything; with a window the user is told and the wizard runs as always.
+  if (!arguments.badArgument.empty()) {
+    if (arguments.silent) return kSilentBadArguments;
+    const std::string text = "Unknown command-line argument: " + arguments.badArgument;
+    MessageBoxA(nullptr, text.c_str(), "Install", MB_OK | MB_ICONWARNING);
+  }
+
   InstallerState state;
 
   // 1. A second installer of this product ends at once and touches nothing.
-  if (ClaimInstanceName(kInstanceName) == 1) return;
+  if (ClaimInstanceName(kInstanceName) == 1) return arguments.silent ? static_cast<std::uint32_t>(kSilentStopped) : 0u;
   state.instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceName);
 
   // 2.-4. The working folder. Files an earlier run left there are removed
@@ -104,6 +112,13 @@ void RunInstaller() {
   // 6. First settings pass.
   ReadFirstPass(state);
 
+  if (arguments.silent) {
+    const std::uint32_t code = RunSilentInstallation(state, arguments);
+    CloseHandle(state.instanceMutex);
+    CloseIniFile();
+    return code;
+  }
+
   // 7. The wizard.
   WizardOutcome outcome = RunWizard(state);
   if (outcome == WizardOutcome::Completed) {
@@ -125,6 +140,7 @@ void RunInstaller() {
   }
   // E5. A document still open is written if it was changed.
   CloseIniFile();
+  return 0;
 }
 
 }  // namespace brindorel

@@ -43,11 +43,11 @@ ImageSlot LoadBuiltInHeaderIcon() {
   return slot;
 }
 
-InterfaceTexts LoadTexts(const InstallerState& state) {
-  const Settings& s = state.settings;
-  std::string file = ChooseLanguageFile(s.language, GetUserDefaultLangID(), RunLanguageChooser);
+}  // namespace
+
+InterfaceTexts LoadTextsFile(const InstallerState& state, const std::string& file) {
   OpenIniFile(state.workFolder + file);
-  InterfaceTexts texts = LoadInterfaceTexts(CurrentIniDocument(), s.titel, s.version);
+  InterfaceTexts texts = LoadInterfaceTexts(CurrentIniDocument(), state.settings.titel, state.settings.version);
   CloseIniFile();
   return texts;
 }
@@ -71,6 +71,8 @@ void ReadPreviousChoices(InstallerState& state, ControlSurface& surface) {
   std::int32_t desktop = desktopIcon.empty() ? state.settings.desktop : TextToNumber(desktopIcon);
   surface.SetState(DesktopIconBox, desktop != 0 ? 1 : 0);
 }
+
+namespace {
 
 // The system's side of the page flow.
 class WindowsWizardActions : public WizardActions {
@@ -175,7 +177,8 @@ class WindowsWizardActions : public WizardActions {
 
 WizardOutcome RunWizard(InstallerState& state) {
   // 1. The language and the interface texts.
-  InterfaceTexts texts = LoadTexts(state);
+  InterfaceTexts texts = LoadTextsFile(
+      state, ChooseLanguageFile(state.settings.language, GetUserDefaultLangID(), RunLanguageChooser));
 
   // 2. BeforeBR.exe may end the installer before any window exists.
   if (RunBeforeProgram(state)) return WizardOutcome::EndAtOnce;

@@ -25,6 +25,7 @@ struct ExtractionStats {
   std::uint32_t corruptEntries = 0;   // data that failed to decode or ran past the package
   std::uint32_t unsafeNames = 0;      // names that would leave the target folder
   std::uint32_t filesNotCreated = 0;  // output files that could not be created or written
+  std::vector<std::string> failedEntries;  // names of the entries counted in the three above
 };
 
 // 1 when the entry table of the package file at `path` was read, else 0 (the

@@ -305,6 +305,46 @@ const EntryList& PackageEntries() { return State().entries; }
 
 const ExtractionStats& LastExtractionStats() { return State().stats; }
 
+namespace {
+
+std::uint32_t FailureCount(const ExtractionStats& stats) {
+  return stats.corruptEntries + stats.unsafeNames + stats.filesNotCreated;
+}
+
+// One folder or file entry of the table, in table order.
+void HandleEntry(Extraction& x, const PackageEntry& entry, const std::string& target,
+                 const std::vector<std::string>& extensions, const std::vector<std::string>& alwaysReplaced) {
+  if (x.broken) {
+    ++x.stats.corruptEntries;
+    return;
+  }
+  bool safe = IsSafeEntryName(entry.name);
+  if (entry.type == kEntryFolder) {
+    if (!safe) {
+      ++x.stats.unsafeNames;
+      return;
+    }
+    MakeParentFolders(target + entry.name);
+    ++x.stats.foldersMade;
+    return;
+  }
+  if (!safe) {
+    ++x.stats.unsafeNames;
+    ExtractEntry(x, entry, target, false);
+    return;
+  }
+  if (IsNoCopy(extensions, entry.name) && !IsNamedIn(alwaysReplaced, entry.name) &&
+      PathExists(target + entry.name)) {
+    ++x.stats.keptExisting;
+    ExtractEntry(x, entry, target, false);
+    return;
+  }
+  MakeParentFolders(target + EntryFolderPart(entry.name));
+  ExtractEntry(x, entry, target, true);
+}
+
+}  // namespace
+
 void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList,
                     const std::vector<std::string>& alwaysReplaced) {
   PackageState& state = State();
@@ -321,33 +361,9 @@ void ExtractPackage(const std::string& targetFolder, const std::string& noCopyLi
 
   for (const PackageEntry& entry : state.entries) {
     if (entry.type != kEntryFolder && entry.type != kEntryFile) continue;
-    if (x.broken) {
-      ++state.stats.corruptEntries;
-      continue;
-    }
-    bool safe = IsSafeEntryName(entry.name);
-    if (entry.type == kEntryFolder) {
-      if (!safe) {
-        ++state.stats.unsafeNames;
-        continue;
-      }
-      MakeParentFolders(target + entry.name);
-      ++state.stats.foldersMade;
-      continue;
-    }
-    if (!safe) {
-      ++state.stats.unsafeNames;
-      ExtractEntry(x, entry, target, false);
-      continue;
-    }
-    if (IsNoCopy(extensions, entry.name) && !IsNamedIn(alwaysReplaced, entry.name) &&
-        PathExists(target + entry.name)) {
-      ++state.stats.keptExisting;
-      ExtractEntry(x, entry, target, false);
-      continue;
-    }
-    MakeParentFolders(target + EntryFolderPart(entry.name));
-    ExtractEntry(x, entry, target, true);
+    const std::uint32_t before = FailureCount(state.stats);
+    HandleEntry(x, entry, target, extensions, alwaysReplaced);
+    if (FailureCount(state.stats) != before) state.stats.failedEntries.push_back(entry.name);
   }
 }
 
