@@ -260,5 +260,71 @@ TEST_F(PackBuild, SignCommandSignsTheUninstallerAndTheInstaller) {
   EXPECT_EQ(SignCommandLine("s -in {in} -out {out}", "/a b/it's", "/o"), "s -in '/a b/it'\\''s' -out '/o'");
 }
 
+// The Windows tree whose programs Wine can run on this machine: the 32-bit
+// product tree when the 32-bit loader starts, else the 64-bit test tree.
+struct WineTree {
+  fs::path tree;
+  std::string runner;  // cmake/wine-run with its arguments
+};
+
+bool FindWineTree(WineTree& found) {
+  const fs::path source = BRINDOREL_SOURCE_DIR;
+  const bool runs32 = std::system("/usr/lib/wine/wine --version >/dev/null 2>&1") == 0;
+  found.tree = source / "build" / (runs32 ? "win32" : "win64");
+  found.runner = "'" + (source / "cmake" / "wine-run").string() + "'" + (runs32 ? "" : " --win64");
+  return fs::is_regular_file(found.tree / "core" / "Install.exe") &&
+         fs::is_regular_file(found.tree / "uninstaller" / "Uninstall.exe") &&
+         fs::is_regular_file(found.tree / "wineprefix" / "system.reg") && std::getenv("DISPLAY") != nullptr;
+}
+
+// The example, signed, installed and removed again under Wine without a
+// window: the signature in front of the package changes nothing.
+TEST_F(PackBuild, SignedExampleInstallsAndUninstallsUnderWine) {
+  WineTree wine;
+  if (!HaveTool("osslsigncode") || !HaveTool("openssl") || !FindWineTree(wine)) {
+    GTEST_SKIP() << "needs osslsigncode, openssl, a display and a Windows tree with its Wine prefix";
+  }
+  const std::string dir = root_.string();
+  ASSERT_EQ(std::system(("cd '" + dir + "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem"
+                         " -out cert.pem -days 2 -subj /CN=BrindorelTest"
+                         " -addext extendedKeyUsage=codeSigning >/dev/null 2>&1").c_str()), 0);
+  BuildOptions options;
+  options.packageFolder = fs::path(BRINDOREL_SOURCE_DIR) / "examples" / "acme-demo";
+  options.output = root_ / "Signed.exe";
+  options.stub = wine.tree / "core" / "Install.exe";
+  options.uninstaller = wine.tree / "uninstaller" / "Uninstall.exe";
+  options.level = kBlockLevelFast;
+  options.extraFiles = {{"program/acme.exe", wine.tree / "examples" / "acme.exe"},
+                        {"program/tools/acme-config.exe", wine.tree / "examples" / "acme-config.exe"}};
+  options.signCommand = "osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir +
+                        "/key.pem' -n Test -in {in} -out {out} >/dev/null";
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+  const std::string verify = "osslsigncode verify -CAfile '" + dir + "/cert.pem' -in ";
+  ASSERT_EQ(std::system((verify + "'" + options.output.string() + "' >/dev/null 2>&1").c_str()), 0);
+
+  const fs::path prefix = wine.tree / "wineprefix";
+  const std::string env = "WINEPREFIX='" + prefix.string() + "' BRINDOREL_WINE_HOME='" +
+                          (prefix / "home").string() + "' ";
+  const fs::path target = root_ / "installed" / "AcmeDemo";
+  std::string windowsTarget = "Z:" + target.string();
+  for (char& c : windowsTarget) if (c == '/') c = '\\';
+  const int installed = std::system((env + wine.runner + " '" + options.output.string() + "' /S /NOICONS /NODESKTOP '/D=" +
+                                     windowsTarget + "' >/dev/null 2>&1").c_str());
+  ASSERT_TRUE(WIFEXITED(installed));
+  EXPECT_EQ(WEXITSTATUS(installed), 0);
+  EXPECT_TRUE(fs::is_regular_file(target / "acme.exe"));
+  EXPECT_TRUE(fs::is_regular_file(target / "uninstall.dat"));
+  ASSERT_TRUE(fs::is_regular_file(target / "Uninstall.exe"));
+  EXPECT_EQ(std::system((verify + "'" + (target / "Uninstall.exe").string() + "' >/dev/null 2>&1").c_str()), 0);
+
+  // The signed uninstaller removes it again (and the registry entries with it).
+  const int removed = std::system((env + wine.runner + " '" + (target / "Uninstall.exe").string() +
+                                   "' /S >/dev/null 2>&1; " + env + "wineserver -w").c_str());
+  ASSERT_TRUE(WIFEXITED(removed));
+  EXPECT_FALSE(fs::exists(target / "acme.exe"));
+}
+
 }  // namespace
 }  // namespace brindorel::pack
