@@ -63,22 +63,6 @@ bool ProcessRuns(const char* name) {
   return found;
 }
 
-void KillProcesses(const char* name) {
-  HANDLE list = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (list == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(list, &entry); more; more = Process32Next(list, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    if (process == nullptr) continue;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  }
-  CloseHandle(list);
-}
-
 void Tell(const char* name, const char* how) {
   std::ofstream out(TraceFolder() + name + ".how", std::ios::binary | std::ios::trunc);
   out << how;

@@ -30,6 +30,10 @@ IniDocument ReadIni(const std::string& path);
 std::string BuildInstaller(const std::string& packageFolder, const std::string& name,
                            const std::string& extraArguments = "");
 
+// Ends every process whose file name is `name` (A-Z case ignored); a name
+// ending in "*" matches every file name starting with the rest.
+void KillProcesses(const std::string& name);
+
 // A copy of examples/acme-demo in OutFolder() + `name`, without the files
 // named in `without` (relative, "\"-separated).
 std::string CopyOfExample(const std::string& name, const std::vector<std::string>& without);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,6 +58,28 @@ std::string BuildInstaller(const std::string& packageFolder, const std::string& 
   if (!extraArguments.empty()) command += " " + extraArguments;
   if (RunAndWait(command, 120000) != 0 || !Exists(target)) return std::string();
   return target;
+}
+
+void KillProcesses(const std::string& name) {
+  const bool prefix = !name.empty() && name.back() == '*';
+  const std::string wanted = prefix ? name.substr(0, name.size() - 1) : name;
+  HANDLE list = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (list == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(list, &entry); more; more = Process32Next(list, &entry)) {
+    entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
+    std::string file = entry.szExeFile;
+    file = file.substr(file.find_last_of('\\') == std::string::npos ? 0 : file.find_last_of('\\') + 1);
+    if (prefix && file.size() > wanted.size()) file.resize(wanted.size());
+    if (lstrcmpiA(file.c_str(), wanted.c_str()) != 0) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  CloseHandle(list);
 }
 
 std::string CopyOfExample(const std::string& name, const std::vector<std::string>& without) {
