@@ -140,8 +140,13 @@ class WindowsWizardActions : public WizardActions {
   // Progress lines and the RunProgramBox go through the page flow's surface,
   // so that its picture of the controls stays true.
   void RunInstallation() override {
+    // Clicks during the installation are dropped; a close request is acted
+    // on once it has finished.
+    window_.HoldCloseRequests(true);
     brindorel::RunInstallation(state_, texts_, surface_, ReadWizardChoices(surface_),
                                [this] { window_.ProcessPendingMessages(); });
+    window_.ProcessPendingMessages();
+    window_.HoldCloseRequests(false);
   }
 
   void OpenWebLink() override {

@@ -49,8 +49,12 @@ class WizardWindowSurface : public ControlSurface {
   // the thread's quit message arrived instead.
   bool WaitForEvent(WizardEvent& event);
   // Handles every waiting message (so the window repaints) and drops every
-  // queued event, also those queued before the call.
+  // queued event, also those queued before the call; while close requests
+  // are held, one close request stays queued.
   void ProcessPendingMessages();
+  // While the installation runs a close request is kept for afterwards
+  // instead of being dropped with the clicks.
+  void HoldCloseRequests(bool hold);
 
   void* WindowHandle() const;            // HWND
   void* ControlHandle(int control) const;  // HWND, or nullptr

@@ -179,6 +179,7 @@ struct WizardWindowSurface::Impl {
   };
 
   HWND window = nullptr;
+  bool holdCloseRequests = false;
   HFONT fonts[static_cast<int>(FontId::Count)] = {};
   HMODULE richEdit = nullptr;
   const char* richClass = "RichEdit20A";
@@ -536,8 +537,14 @@ void WizardWindowSurface::ProcessPendingMessages() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  bool closeRequested = false;
+  for (const WizardEvent& event : impl_->events) closeRequested |= event.kind == WizardEvent::CloseRequest;
   impl_->events.clear();
+  if (closeRequested && impl_->holdCloseRequests)
+    impl_->events.push_back({WizardEvent::CloseRequest, WizardWindowNumber, 0});
 }
+
+void WizardWindowSurface::HoldCloseRequests(bool hold) { impl_->holdCloseRequests = hold; }
 
 std::unique_ptr<WizardWindowSurface> BuildWizardWindow(const InterfaceTexts& texts, const std::string& titel,
                                                        const std::string& version, ImageHandle headerIcon) {

@@ -152,6 +152,30 @@ TEST_F(WizardWindowTest, ClicksFocusLossAndCloseBecomeEvents) {
   EXPECT_TRUE(IsWindow(Window()));  // a close request does not close by itself
 }
 
+TEST_F(WizardWindowTest, PumpingDropsClicksAndKeepsACloseRequestOnlyWhileHeld) {
+  window_->ProcessPendingMessages();
+  for (bool hold : {false, true}) {
+    SCOPED_TRACE(hold ? "held" : "not held");
+    window_->HoldCloseRequests(hold);
+    PostMessageA(Window(), WM_CLOSE, 0, 0);
+    SendMessageA(Control(NextButton), BM_CLICK, 0, 0);
+    PostMessageA(Window(), WM_CLOSE, 0, 0);
+    window_->ProcessPendingMessages();
+    window_->ProcessPendingMessages();  // a second pump keeps it, once
+    window_->HoldCloseRequests(false);
+    // A marker click shows what is queued in front of it.
+    SendMessageA(Control(BackButton), BM_CLICK, 0, 0);
+    WizardEvent e{};
+    ASSERT_TRUE(window_->WaitForEvent(e));
+    if (hold) {
+      EXPECT_EQ(e.kind, WizardEvent::CloseRequest);
+      ASSERT_TRUE(window_->WaitForEvent(e));
+    }
+    EXPECT_EQ(e.kind, WizardEvent::Click);
+    EXPECT_EQ(e.control, BackButton);
+  }
+}
+
 TEST_F(WizardWindowTest, ImagesResizeTheirControl) {
   HDC screen = GetDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 120, 280);
