@@ -135,7 +135,12 @@ class WindowsWizardActions : public WizardActions {
     return chosen;
   }
 
-  void ProcessWaitingEvents() override { window_.ProcessPendingMessages(); }
+  // The flow lets waiting events pass only as the installation starts: from
+  // here on a close request is kept for after it (RunInstallation below).
+  void ProcessWaitingEvents() override {
+    window_.HoldCloseRequests(true);
+    window_.ProcessPendingMessages();
+  }
 
   // Progress lines and the RunProgramBox go through the page flow's surface,
   // so that its picture of the controls stays true.

@@ -64,6 +64,19 @@ void ClickWhenReady(HWND wizard, int number) {
   Sleep(300);
 }
 
+// Forward to the install page: accept the licence, put the program into
+// the test's own folder on the settings page.
+void WalkToInstall(HWND wizard) {
+  for (int step = 0; step < 8 && !WaitClickable(wizard, InstallButton, 300); ++step) {
+    if (WaitClickable(wizard, AcceptOption, 200)) ClickWhenReady(wizard, AcceptOption);
+    if (WaitClickable(wizard, InstallDirField, 200)) {
+      SetFieldText(FindControl(wizard, InstallDirField), InstallFolder());
+      EXPECT_EQ(Describe(FindControl(wizard, MenuFolderField)).text, kMenuName);
+    }
+    ClickWhenReady(wizard, NextButton);
+  }
+}
+
 TEST_F(InstallRun, InstallThroughTheWizardAndFinish) {
   const std::string built = BuildInstaller(SourcePath("examples/acme-demo"), "InstallRun.exe");
   ASSERT_FALSE(built.empty());
@@ -74,16 +87,7 @@ TEST_F(InstallRun, InstallThroughTheWizardAndFinish) {
   IniDocument language = ReadIni(WorkFolder() + "english.lng");
   const InterfaceTexts texts = LoadInterfaceTexts(language, "Acme Demo", "2.1");
 
-  // Forward to the install page: accept the licence, put the program into
-  // the test's own folder on the settings page.
-  for (int step = 0; step < 8 && !WaitClickable(wizard, InstallButton, 300); ++step) {
-    if (WaitClickable(wizard, AcceptOption, 200)) ClickWhenReady(wizard, AcceptOption);
-    if (WaitClickable(wizard, InstallDirField, 200)) {
-      SetFieldText(FindControl(wizard, InstallDirField), InstallFolder());
-      EXPECT_EQ(Describe(FindControl(wizard, MenuFolderField)).text, kMenuName);
-    }
-    ClickWhenReady(wizard, NextButton);
-  }
+  WalkToInstall(wizard);
   ClickWhenReady(wizard, InstallButton);
   ASSERT_TRUE(WaitClickable(wizard, FinishButton, 60000));
   Sleep(300);
@@ -155,6 +159,26 @@ TEST_F(InstallRun, InstallThroughTheWizardAndFinish) {
   EXPECT_EQ(ReadLink(MenuFolder() + "Uninstall.lnk").path, dir + "Uninstall.exe");
   EXPECT_TRUE(ReadLink(MenuFolder() + "Homepage.lnk").loaded);
   // The working folder went with Finish; the program was not started.
+  EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+// A close request while the files are copied is not lost and does not cut
+// the installation short: it ends the installer once the run has finished.
+TEST_F(InstallRun, ACloseRequestDuringTheRunEndsTheInstallerAfterIt) {
+  const std::string built = BuildInstaller(SourcePath("examples/acme-demo"), "InstallClose.exe");
+  ASSERT_FALSE(built.empty());
+  ASSERT_TRUE(installer_.Start("\"" + built + "\""));
+  HWND wizard = WaitForWindow(installer_.id(), kWizardClass, 60000);
+  ASSERT_NE(wizard, nullptr);
+  Sleep(500);
+  WalkToInstall(wizard);
+  ASSERT_TRUE(WaitClickable(wizard, InstallButton, 10000));
+  Click(FindControl(wizard, InstallButton));
+  RequestClose(wizard);
+  ASSERT_TRUE(installer_.Wait(60000));
+  EXPECT_EQ(installer_.ExitCode(), 0u);
+  EXPECT_TRUE(Exists(InstallFolder() + "acme.exe"));
+  EXPECT_TRUE(Exists(InstallFolder() + "uninstall.dat"));
   EXPECT_FALSE(Exists(WorkFolder()));
 }
 
