@@ -28,7 +28,7 @@ namespace brindorel::e2e {
 namespace {
 
 const char kChooserClass[] = "BrindorelStartMenu";
-const char kInstallDir[] = "C:\\Program Files\\\\Acme Demo";  // the placeholder keeps its "\"
+const char kInstallDir[] = "C:\\Program Files\\Acme Demo";
 
 // The controls shown on each page: the page's panels with their children,
 // the header, the side image, the web link and the page's buttons.
