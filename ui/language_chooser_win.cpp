@@ -6,6 +6,7 @@
 
 #include "ui/control_surface.h"
 #include "ui/interface_texts.h"
+#include "ui/modal_loop.h"
 
 namespace brindorel {
 
@@ -91,17 +92,7 @@ std::string RunLanguageChooser(const std::string& list) {
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
 
-  MSG msg;
-  while (!state.done) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) {
-      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (IsDialogMessageA(window, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  RunModalLoop(window, state.done);
   DestroyWindow(window);
   // Line k shows entry k + 1.
   return state.chosenLine >= 0 ? LanguageEntryFile(list, state.chosenLine + 1) : std::string();

@@ -6,6 +6,7 @@
 
 #include "services/folders.h"
 #include "ui/control_surface.h"
+#include "ui/modal_loop.h"
 
 namespace brindorel {
 namespace {
@@ -180,17 +181,7 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
 
   // 6. Until Apply or the close box; messages for the wizard are handled by
   // its window, and the events it queues meanwhile are dropped by the caller.
-  MSG msg;
-  while (!state.done) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) {
-      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (IsDialogMessageA(window, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  RunModalLoop(window, state.done);
 
   std::string result;
   if (state.applied) {

@@ -214,6 +214,19 @@ namespace {
 
 bool HaveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
 
+// A throw-away code-signing certificate (cert.pem, key.pem) in `dir`, and the
+// commands that sign with it and verify against it.
+bool MakeCertificate(const std::string& dir) {
+  return std::system(("cd '" + dir + "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem"
+                      " -out cert.pem -days 2 -subj /CN=BrindorelTest"
+                      " -addext extendedKeyUsage=codeSigning >/dev/null 2>&1").c_str()) == 0;
+}
+std::string SignCommandFor(const std::string& dir) {
+  return "osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir +
+         "/key.pem' -n Test -in {in} -out {out} >/dev/null";
+}
+std::string VerifyCommandFor(const std::string& dir) { return "osslsigncode verify -CAfile '" + dir + "/cert.pem' -in "; }
+
 // Real signing with a throw-away certificate: the real stub (from the Windows
 // build tree) and a real PE as uninstaller are signed and still read back.
 TEST_F(PackBuild, SignCommandSignsTheUninstallerAndTheInstaller) {
@@ -222,19 +235,16 @@ TEST_F(PackBuild, SignCommandSignsTheUninstallerAndTheInstaller) {
     GTEST_SKIP() << "needs osslsigncode, openssl and " << realStub;
   }
   const std::string dir = root_.string();
-  ASSERT_EQ(std::system(("cd '" + dir + "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem"
-                         " -out cert.pem -days 2 -subj /CN=BrindorelTest"
-                         " -addext extendedKeyUsage=codeSigning >/dev/null 2>&1").c_str()), 0);
+  ASSERT_TRUE(MakeCertificate(dir));
   BuildOptions options = Options();
   options.stub = realStub;
   options.uninstaller = realStub;  // any PE image will do as the uninstaller here
-  options.signCommand = "osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir +
-                        "/key.pem' -n Test -in {in} -out {out} >/dev/null";
+  options.signCommand = SignCommandFor(dir);
   BuildReport report;
   std::string error;
   ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
 
-  const std::string verify = "osslsigncode verify -CAfile '" + dir + "/cert.pem' -in ";
+  const std::string verify = VerifyCommandFor(dir);
   const std::string image = options.output.string();
   EXPECT_EQ(std::system((verify + "'" + image + "' >/dev/null 2>&1").c_str()), 0);
   std::vector<std::uint8_t> bytes = Read(options.output);
@@ -285,9 +295,7 @@ TEST_F(PackBuild, SignedExampleInstallsAndUninstallsUnderWine) {
     GTEST_SKIP() << "needs osslsigncode, openssl, a display and a Windows tree with its Wine prefix";
   }
   const std::string dir = root_.string();
-  ASSERT_EQ(std::system(("cd '" + dir + "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem"
-                         " -out cert.pem -days 2 -subj /CN=BrindorelTest"
-                         " -addext extendedKeyUsage=codeSigning >/dev/null 2>&1").c_str()), 0);
+  ASSERT_TRUE(MakeCertificate(dir));
   BuildOptions options;
   options.packageFolder = fs::path(BRINDOREL_SOURCE_DIR) / "examples" / "acme-demo";
   options.output = root_ / "Signed.exe";
@@ -296,12 +304,11 @@ TEST_F(PackBuild, SignedExampleInstallsAndUninstallsUnderWine) {
   options.level = kBlockLevelFast;
   options.extraFiles = {{"program/acme.exe", wine.tree / "examples" / "acme.exe"},
                         {"program/tools/acme-config.exe", wine.tree / "examples" / "acme-config.exe"}};
-  options.signCommand = "osslsigncode sign -certs '" + dir + "/cert.pem' -key '" + dir +
-                        "/key.pem' -n Test -in {in} -out {out} >/dev/null";
+  options.signCommand = SignCommandFor(dir);
   BuildReport report;
   std::string error;
   ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
-  const std::string verify = "osslsigncode verify -CAfile '" + dir + "/cert.pem' -in ";
+  const std::string verify = VerifyCommandFor(dir);
   ASSERT_EQ(std::system((verify + "'" + options.output.string() + "' >/dev/null 2>&1").c_str()), 0);
 
   const fs::path prefix = wine.tree / "wineprefix";
