@@ -1,5 +1,7 @@
 #include "package/package_format.h"
 
+#include "package/content_hash.h"
+
 namespace brindorel {
 
 static_assert(kTrailerSize == 4 * sizeof(std::uint32_t), "trailer: U, P, D and the magic");
@@ -103,6 +105,45 @@ EntryList ParseEntryTable(const std::uint8_t* table, std::size_t size) {
   return entries;
 }
 
+std::uint64_t ChecksumRecordSize(std::uint64_t count) { return 28 + 8 * count; }
+
+std::vector<std::uint8_t> SerializeChecksumRecord(const ChecksumRecord& record) {
+  std::vector<std::uint8_t> out;
+  AppendU32(out, static_cast<std::uint32_t>(record.entryHashes.size()));
+  auto append64 = [&out](std::uint64_t v) {
+    AppendU32(out, static_cast<std::uint32_t>(v));
+    AppendU32(out, static_cast<std::uint32_t>(v >> 32));
+  };
+  for (std::uint64_t hash : record.entryHashes) append64(hash);
+  append64(record.tableHash);
+  append64(HashBytes(out.data(), out.size()));
+  AppendU32(out, static_cast<std::uint32_t>(out.size() + kChecksumsFooterSize));
+  AppendU32(out, kChecksumsMagic);
+  return out;
+}
+
+bool ParseChecksumFooter(const std::uint8_t* footer, std::uint32_t& recordSize) {
+  if (footer == nullptr || ReadU32(footer + 4) != kChecksumsMagic) return false;
+  recordSize = ReadU32(footer);
+  return true;
+}
+
+bool ParseChecksumRecord(const std::uint8_t* bytes, std::size_t size, ChecksumRecord& out) {
+  if (bytes == nullptr || size < ChecksumRecordSize(0)) return false;
+  const std::uint64_t count = ReadU32(bytes);
+  if (ChecksumRecordSize(count) != size || ReadU32(bytes + size - 8) != size) return false;
+  if (ReadU32(bytes + size - 4) != kChecksumsMagic) return false;
+  auto read64 = [bytes](std::size_t at) { return std::uint64_t(ReadU32(bytes + at)) | (std::uint64_t(ReadU32(bytes + at + 4)) << 32); };
+  const std::size_t hashed = size - 16;  // everything before the own hash
+  if (read64(hashed) != HashBytes(bytes, hashed)) return false;
+  ChecksumRecord record;
+  record.entryHashes.reserve(static_cast<std::size_t>(count));
+  for (std::uint64_t i = 0; i < count; ++i) record.entryHashes.push_back(read64(4 + 8 * static_cast<std::size_t>(i)));
+  record.tableHash = read64(4 + 8 * static_cast<std::size_t>(count));
+  out = std::move(record);
+  return true;
+}
+
 std::array<std::uint8_t, kTrailerSize> SerializeTrailer(const PackageTrailer& trailer) {
   std::array<std::uint8_t, kTrailerSize> out{};
   PutU32(out.data(), trailer.tableSize);
@@ -183,6 +224,33 @@ bool SignedImagePackageEnd(const std::uint8_t* head, std::size_t headSize,
   if (tableStart < headersEnd + kTrailerSize) return false;
   if (tableStart + tableSize != fileSize) return false;
   packageEnd = tableStart;
+  return true;
+}
+
+bool PeImageEnd(const std::uint8_t* head, std::size_t headSize, std::uint64_t& imageEnd) {
+  if (head == nullptr || headSize < kDosLfanewOffset + 4) return false;
+  if (head[0] != 'M' || head[1] != 'Z') return false;
+  const std::size_t pe = ReadU32(head + kDosLfanewOffset);
+  if (pe > headSize || headSize - pe < 4 + kCoffHeaderSize) return false;
+  if (head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 || head[pe + 3] != 0) return false;
+  const std::size_t coff = pe + 4;
+  const std::size_t sectionCount = ReadU16(head + coff + 2);
+  if (ReadU32(head + coff + 8) != 0) return false;  // a symbol table follows the sections
+  const std::size_t optional = coff + kCoffHeaderSize;
+  const std::size_t optionalSize = ReadU16(head + coff + kOptionalSizeOffset);
+  constexpr std::size_t kSizeOfHeadersOffset = 60;  // the same in both optional header kinds
+  constexpr std::size_t kSectionHeaderSize = 40;
+  if (headSize - optional < optionalSize || optionalSize < kSizeOfHeadersOffset + 4) return false;
+  const std::size_t sections = optional + optionalSize;
+  if ((headSize - sections) / kSectionHeaderSize < sectionCount) return false;
+  std::uint64_t end = ReadU32(head + optional + kSizeOfHeadersOffset);
+  for (std::size_t i = 0; i < sectionCount; ++i) {
+    const std::uint8_t* section = head + sections + i * kSectionHeaderSize;
+    const std::uint64_t rawSize = ReadU32(section + 16);
+    const std::uint64_t rawStart = ReadU32(section + 20);
+    if (rawSize != 0 && rawStart + rawSize > end) end = rawStart + rawSize;
+  }
+  imageEnd = end;
   return true;
 }
 

@@ -11,6 +11,24 @@
 // A block whose stored size equals its decoded size is stored as it is;
 // otherwise it is one compressed block (block_decoder.h).
 //
+// Checksum record. The block checksum misses some damage (a damaged literal
+// that later matches copy again changes several words alike), and stored
+// bytes have none; so this builder's packages carry a record of 64-bit
+// content hashes (content_hash.h) just before D, where no reader of the
+// format looks, and name it in the table with an entry that no reader
+// extracts (type kEntryChecksums, name "|checksums|", size R, stored size 0,
+// data offset D - R):
+//
+//   record offset   size   content
+//   0               4      N: the table's entry count
+//   4               8 N    hash of each entry's decoded data, in table order
+//                          (0: not hashed: no data, or a nested package that
+//                          is checked entry by entry)
+//   4 + 8 N         8      hash of the decoded entry table
+//   12 + 8 N        8      hash of the record's bytes above
+//   20 + 8 N        4      R = 28 + 8 N, the record's size
+//   24 + 8 N        4      magic "Sums" (736D7553 as a little-endian u32)
+//
 // Entry table: u32 count N, then N records: zero-terminated 8-bit name
 // (subfolders separated by "\"), then eight u32: type (0 folder, 1 file),
 // size, stored size, data offset, creation time low/high, last-write time
@@ -30,6 +48,10 @@ constexpr std::size_t kTrailerSize = 16;
 constexpr std::size_t kRecordNumbersSize = 32;
 constexpr std::uint32_t kEntryFolder = 0;
 constexpr std::uint32_t kEntryFile = 1;
+constexpr std::uint32_t kEntryChecksums = 0x736D7553u;  // "Sums": names the checksum record
+constexpr const char* kChecksumsEntryName = "|checksums|";
+constexpr std::uint32_t kChecksumsMagic = 0x736D7553u;
+constexpr std::size_t kChecksumsFooterSize = 8;  // R and the magic
 
 struct PackageTrailer {
   std::uint32_t tableSize = 0;        // U
@@ -61,6 +83,20 @@ bool TrailerFits(const PackageTrailer& trailer, std::uint64_t packageEnd);
 // list, and so does a count larger than the records present.
 EntryList ParseEntryTable(const std::uint8_t* table, std::size_t size);
 
+struct ChecksumRecord {
+  std::vector<std::uint64_t> entryHashes;
+  std::uint64_t tableHash = 0;
+};
+
+// The record's size for `count` entries (28 + 8 count).
+std::uint64_t ChecksumRecordSize(std::uint64_t count);
+std::vector<std::uint8_t> SerializeChecksumRecord(const ChecksumRecord& record);
+// Reads R from the record's last 8 bytes; false when the magic is missing.
+bool ParseChecksumFooter(const std::uint8_t* footer, std::uint32_t& recordSize);
+// Parses a whole record of `size` bytes; false when its size, count or own
+// hash do not agree.
+bool ParseChecksumRecord(const std::uint8_t* bytes, std::size_t size, ChecksumRecord& out);
+
 std::array<std::uint8_t, kTrailerSize> SerializeTrailer(const PackageTrailer& trailer);
 std::vector<std::uint8_t> SerializeEntryTable(const EntryList& entries);
 
@@ -74,6 +110,13 @@ bool IsSafeEntryName(const std::string& name);
 // stores the table's start (where the package then ends) and returns true.
 bool SignedImagePackageEnd(const std::uint8_t* head, std::size_t headSize,
                            std::uint64_t fileSize, std::uint64_t& packageEnd);
+
+// Where the sections of a PE image end (at least its headers): the size of
+// the image without anything appended. `head` holds the file's first bytes.
+// False when the bytes are no PE image, its section table lies outside
+// `head`, or the image carries a symbol table behind its sections (then its
+// end is not known from the headers).
+bool PeImageEnd(const std::uint8_t* head, std::size_t headSize, std::uint64_t& imageEnd);
 
 // Signing tools start the certificate table on an 8-byte boundary and fill
 // the gap behind the package with zeros. `tail` holds the `tailSize` (up to

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,109 +79,185 @@ std::string TimeText(std::uint64_t fileTime) {
   return text;
 }
 
-bool Load(const std::string& path, std::vector<std::uint8_t>& bytes) {
+bool OpenSource(const std::string& path, FileSource& source) {
   std::string error;
-  if (!ReadWholeFile(fs::u8path(path), bytes, error)) {
+  if (!source.Open(fs::u8path(path), error)) {
     std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
     return false;
   }
   return true;
 }
 
-void ListPackage(const ReadResult& package, int depth) {
+// The package of a "setup.pck" entry: read in place when it is stored as it
+// is (the builder's own installers), else from its decoded bytes.
+struct NestedPackage {
+  std::unique_ptr<PackageSource> source;
+  ByteBuffer decoded;
+};
+
+bool IsNestedPackage(const ReadEntry& read, int depth) {
+  return depth == 0 && read.entry.name == "setup.pck" && read.entry.type == kEntryFile && read.decoded;
+}
+
+NestedPackage OpenNested(PackageSource& outer, const ReadEntry& read) {
+  NestedPackage nested;
+  const PackageEntry& e = read.entry;
+  if (StoredAsIs(e.size, e.storedSize)) {
+    nested.source = std::make_unique<SliceSource>(outer, read.located.dataPosition, e.size);
+  } else if (EntryUsable(ReadEntryData(outer, read.located, nested.decoded))) {
+    nested.source = std::make_unique<MemorySource>(nested.decoded.data(), nested.decoded.size());
+  }
+  return nested;
+}
+
+void ListPackage(PackageSource& source, const ReadResult& package, int depth) {
   const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
   for (const ReadEntry& read : package.entries) {
     const PackageEntry& e = read.entry;
     std::printf("%s%-6s %10lu %10lu  %s  %s\n", indent.c_str(), e.type == kEntryFolder ? "folder" : e.type == kEntryFile ? "file" : "other",
                 static_cast<unsigned long>(e.size), static_cast<unsigned long>(e.storedSize), TimeText(e.lastWriteTime).c_str(),
-                AnsiToUtf8(e.name).c_str());
-    if (e.name == "setup.pck" && read.decoded && depth == 0) {
-      ReadResult nested = ReadPackageBytes(read.data);
-      if (nested.found) ListPackage(nested, depth + 1);
+                e.name.c_str());
+    if (IsNestedPackage(read, depth)) {
+      NestedPackage nested = OpenNested(source, read);
+      if (!nested.source) continue;
+      ReadResult inner = ReadPackageFrom(*nested.source, false);
+      if (inner.found) ListPackage(*nested.source, inner, depth + 1);
     }
   }
 }
 
 int CommandList(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!Load(path, bytes)) return 1;
-  ReadResult package = ReadPackageBytes(bytes);
-  if (!package.found) {
-    std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), package.problem.c_str());
+  FileSource source;
+  if (!OpenSource(path, source)) return 1;
+  // Listing decodes nothing but the tables.
+  PackageLayout layout;
+  const PackageProblem problem = OpenPackage(source, layout);
+  if (problem != PackageProblem::None) {
+    std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), PackageProblemText(problem));
     return 1;
   }
+  ReadResult package;
+  for (const LocatedEntry& located : layout.entries) {
+    ReadEntry read;
+    read.entry = located.entry;
+    read.located = located;
+    read.decoded = true;
+    package.entries.push_back(read);
+  }
   std::printf("%s: %lu entries, data from %lu%s\n", path.c_str(), static_cast<unsigned long>(package.entries.size()),
-              static_cast<unsigned long>(package.trailer.dataStart), package.signedImage ? ", signed image" : "");
-  ListPackage(package, 0);
+              static_cast<unsigned long>(layout.trailer.dataStart), layout.signedImage ? ", signed image" : "");
+  ListPackage(source, package, 0);
   return 0;
 }
 
-int VerifyPackage(const ReadResult& package, const std::string& where) {
+struct VerifyCounts {
   int bad = 0;
-  for (const ReadEntry& read : package.entries) {
-    const std::string name = where + AnsiToUtf8(read.entry.name);
-    if (!read.dataInside) {
-      std::printf("BAD %s: its data runs past the entry data\n", name.c_str());
-      ++bad;
-    } else if (!read.decoded) {
-      std::printf("BAD %s: does not decode or fails its checksum\n", name.c_str());
-      ++bad;
-    } else if (!IsSafeEntryName(read.entry.name)) {
-      std::printf("BAD %s: the name would leave the target folder\n", name.c_str());
-      ++bad;
-    }
-    if (read.entry.name == "setup.pck" && read.decoded && where.empty()) {
-      ReadResult nested = ReadPackageBytes(read.data);
-      if (!nested.found) {
-        std::printf("BAD setup.pck: %s\n", nested.problem.c_str());
-        ++bad;
-      } else {
-        bad += VerifyPackage(nested, "setup.pck: ");
-      }
-    }
+  int sound = 0;
+  int unchecked = 0;
+  std::uint64_t uncheckedBytes = 0;
+};
+
+const char* BadEntryText(EntryState state) {
+  switch (state) {
+    case EntryState::Damaged: return "does not decode to its size or fails its checksum";
+    case EntryState::Unreadable: return "its data cannot be read";
+    case EntryState::NoMemory: return "too large to decode in memory";
+    default: return "";
   }
-  return bad;
+}
+
+// Checks every entry as the installer would, the entries of a setup.pck
+// inside it too. A stored entry with data has no checksum: it is reported as
+// not checked (only the installer's own setup.pck is stored so, and its
+// entries are checked one by one).
+void VerifyPackage(PackageSource& source, const std::string& where, int depth, VerifyCounts& counts) {
+  const ReadResult package = ReadPackageFrom(source, false);
+  if (!package.found) {
+    std::printf("BAD %s%s\n", where.c_str(), package.problem.c_str());
+    ++counts.bad;
+    return;
+  }
+  if (package.tableStoredAsIs) {
+    std::printf("warning: %sthe entry table is stored without a checksum (%lu bytes not checked)\n", where.c_str(),
+                static_cast<unsigned long>(package.trailer.tableSize));
+    counts.uncheckedBytes += package.trailer.tableSize;
+  }
+  for (const ReadEntry& read : package.entries) {
+    const std::string name = where + read.entry.name;
+    if (!read.decoded) {
+      std::printf("BAD %s: %s\n", name.c_str(), BadEntryText(read.state));
+      ++counts.bad;
+      continue;
+    }
+    if (IsNestedPackage(read, depth)) {
+      NestedPackage nested = OpenNested(source, read);
+      if (nested.source) VerifyPackage(*nested.source, "setup.pck: ", depth + 1, counts);
+      ++counts.sound;
+      continue;
+    }
+    if (read.state == EntryState::Unchecked) {
+      std::printf("warning: %s: not checked, stored without a checksum (%lu bytes)\n", name.c_str(),
+                  static_cast<unsigned long>(read.entry.size));
+      ++counts.unchecked;
+      counts.uncheckedBytes += read.entry.size;
+      continue;
+    }
+    ++counts.sound;
+  }
 }
 
 int CommandVerify(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!Load(path, bytes)) return 1;
-  std::printf("signature: %s\n", HasSignature(bytes) ? "present (not judged)" : "none");
-  ReadResult package = ReadPackageBytes(bytes);
-  if (!package.found) {
-    std::printf("BAD %s: %s\n", path.c_str(), package.problem.c_str());
+  FileSource source;
+  if (!OpenSource(path, source)) return 1;
+  std::vector<std::uint8_t> head(source.Size() < 4096 ? static_cast<std::size_t>(source.Size()) : 4096);
+  source.ReadAt(0, head.data(), head.size());
+  std::uint64_t signedEnd = 0;
+  const bool signedImage = SignedImagePackageEnd(head.data(), head.size(), source.Size(), signedEnd);
+  std::printf("signature: %s\n", signedImage ? "present (not judged)" : "none");
+  VerifyCounts counts;
+  VerifyPackage(source, path + ": ", 0, counts);
+  if (counts.bad != 0) {
+    std::printf("%s: %d bad\n", path.c_str(), counts.bad);
     return 1;
   }
-  int bad = VerifyPackage(package, "");
-  if (bad != 0) {
-    std::printf("%s: %d bad entries\n", path.c_str(), bad);
-    return 1;
+  if (counts.unchecked != 0 || counts.uncheckedBytes != 0) {
+    std::printf("%s: %d entries sound, %d not checked (%llu bytes unprotected)\n", path.c_str(), counts.sound,
+                counts.unchecked, static_cast<unsigned long long>(counts.uncheckedBytes));
+    return 0;
   }
-  std::printf("%s: all %lu entries sound\n", path.c_str(), static_cast<unsigned long>(package.entries.size()));
+  std::printf("%s: all %d entries sound\n", path.c_str(), counts.sound);
   return 0;
 }
 
 int CommandExtract(const std::string& path, const std::string& target) {
-  std::vector<std::uint8_t> bytes;
-  if (!Load(path, bytes)) return 1;
-  ReadResult package = ReadPackageBytes(bytes);
+  FileSource source;
+  if (!OpenSource(path, source)) return 1;
+  // Everything is checked before the first file is written, as the
+  // installer does: a damaged package writes nothing.
+  ReadResult package = ReadPackageFrom(source, false);
   if (!package.found) {
     std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), package.problem.c_str());
     return 1;
   }
-  int refused = 0;
+  int damaged = 0;
+  for (const ReadEntry& read : package.entries) {
+    if (!read.decoded) {
+      std::fprintf(stderr, "damaged %s: %s\n", read.entry.name.c_str(), BadEntryText(read.state));
+      ++damaged;
+    }
+  }
+  if (damaged != 0) {
+    std::fprintf(stderr, "brindorel-pack: %s: %d damaged entries, nothing extracted\n", path.c_str(), damaged);
+    return 1;
+  }
+  int failed = 0;
   const fs::path root = fs::u8path(target);
   std::error_code ec;
   fs::create_directories(root, ec);
+  ByteBuffer data;
   for (const ReadEntry& read : package.entries) {
     const PackageEntry& e = read.entry;
-    std::string name = AnsiToUtf8(e.name);
-    if (!IsSafeEntryName(e.name) || !read.dataInside || !read.decoded) {
-      std::fprintf(stderr, "refused %s\n", name.c_str());
-      ++refused;
-      continue;
-    }
-    std::string relative = name;
+    std::string relative = e.name;
     for (char& c : relative) {
       if (c == '\\') c = '/';
     }
@@ -192,14 +269,22 @@ int CommandExtract(const std::string& path, const std::string& target) {
     if (e.type != kEntryFile) continue;
     fs::create_directories(out.parent_path(), ec);
     std::string error;
-    if (!WriteWholeFile(out, read.data, error)) {
+    std::vector<std::uint8_t> bytes;
+    if (!EntryUsable(ReadEntryData(source, read.located, data))) {
+      std::fprintf(stderr, "brindorel-pack: %s: cannot be read again\n", e.name.c_str());
+      ++failed;
+      continue;
+    }
+    bytes.assign(data.data(), data.data() + data.size());
+    data.Release();
+    if (!WriteWholeFile(out, bytes, error)) {
       std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
-      ++refused;
+      ++failed;
       continue;
     }
     SetFileTimeOf(out, e.lastWriteTime);
   }
-  return refused == 0 ? 0 : 1;
+  return failed == 0 ? 0 : 1;
 }
 
 int CommandBuild(int argc, char** argv, const char* argv0) {

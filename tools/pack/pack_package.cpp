@@ -1,41 +1,19 @@
 #include "tools/pack/pack_package.h"
 
-#include "package/block_decoder.h"
+#include <algorithm>
+
 #include "package/block_encoder.h"
+#include "package/content_hash.h"
 
 namespace brindorel::pack {
-namespace {
 
-constexpr std::uint64_t kFormatLimit = 0xFFFFFFFFull;
-
-std::uint32_t Little32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
+std::vector<std::uint8_t> BlockForm(const std::uint8_t* data, std::size_t size, int level) {
+  std::vector<std::uint8_t> block = CompressBlock(data, size, level);
+  // The decoder stops at the end code: a byte behind it changes nothing but
+  // the stored size.
+  if (block.size() == size) block.push_back(0);
+  return block;
 }
-
-// The stored form of a block: compressed when that is strictly smaller (a
-// stored size equal to the size means "as is").
-std::vector<std::uint8_t> StoredForm(const std::vector<std::uint8_t>& data, int level, bool asIs) {
-  if (data.empty() || asIs) return data;
-  std::vector<std::uint8_t> block = CompressBlock(data.data(), data.size(), level);
-  return block.size() < data.size() ? block : data;
-}
-
-// Decodes a stored block of `size` bytes; false when it is corrupt.
-bool Decode(const std::uint8_t* stored, std::size_t storedSize, std::uint32_t size, std::vector<std::uint8_t>& out) {
-  if (storedSize == size) {
-    out.assign(stored, stored + storedSize);
-    return true;
-  }
-  if (BlockDecodedSize(stored, storedSize) != size) return false;
-  out.assign(static_cast<std::size_t>(size) + 8, 0);
-  std::size_t written = DecompressBlock(stored, storedSize, out.data(), out.size());
-  if (written != size || size == 0) return false;
-  out.resize(size);
-  return true;
-}
-
-}  // namespace
 
 bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vector<std::uint8_t>& out,
                   std::string& error, void (*progress)(std::size_t, std::size_t, const std::string&)) {
@@ -44,8 +22,13 @@ bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vecto
     error = "the executable in front of the package is larger than 4 GiB";
     return false;
   }
+  // The checksum record goes first, between what stands before the package
+  // and D; it is filled in once the table is known.
+  const std::uint64_t recordSize = ChecksumRecordSize(entries.size() + 1);
+  out.resize(static_cast<std::size_t>(start + recordSize));
+  ChecksumRecord record;
   EntryList table;
-  std::uint64_t offset = start;
+  std::uint64_t offset = out.size();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SourceEntry& source = entries[i];
     if (progress != nullptr) progress(i, entries.size(), source.name);
@@ -53,7 +36,9 @@ bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vecto
       error = source.name + ": larger than the format's 4 GiB limit";
       return false;
     }
-    std::vector<std::uint8_t> stored = StoredForm(source.data, level, source.storeAsIs);
+    std::vector<std::uint8_t> stored = source.storeAsIs || source.data.empty()
+                                          ? source.data
+                                          : BlockForm(source.data.data(), source.data.size(), level);
     PackageEntry entry;
     entry.name = source.name;
     entry.type = source.type;
@@ -63,6 +48,11 @@ bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vecto
     entry.creationTime = source.creationTime;
     entry.lastWriteTime = source.lastWriteTime;
     table.push_back(entry);
+    // A nested package stored as it is gets no hash of its own: the
+    // installer checks it entry by entry when it installs it.
+    record.entryHashes.push_back(source.storeAsIs || source.data.empty()
+                                     ? 0
+                                     : HashBytes(source.data.data(), source.data.size()));
     out.insert(out.end(), stored.begin(), stored.end());
     offset += stored.size();
     if (offset > kFormatLimit) {
@@ -71,8 +61,18 @@ bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vecto
     }
   }
   if (progress != nullptr) progress(entries.size(), entries.size(), "");
+  PackageEntry named;
+  named.name = kChecksumsEntryName;
+  named.type = kEntryChecksums;
+  named.size = static_cast<std::uint32_t>(recordSize);
+  named.dataOffset = static_cast<std::uint32_t>(start);
+  table.push_back(named);
+  record.entryHashes.push_back(0);
   std::vector<std::uint8_t> tableBytes = SerializeEntryTable(table);
-  std::vector<std::uint8_t> storedTable = StoredForm(tableBytes, level, false);
+  record.tableHash = HashBytes(tableBytes.data(), tableBytes.size());
+  const std::vector<std::uint8_t> recordBytes = SerializeChecksumRecord(record);
+  std::copy(recordBytes.begin(), recordBytes.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
+  std::vector<std::uint8_t> storedTable = BlockForm(tableBytes.data(), tableBytes.size(), level);
   if (tableBytes.size() > kFormatLimit - 8 || offset + storedTable.size() + kTrailerSize > kFormatLimit) {
     error = "the package's entry table passes the format's 4 GiB limit";
     return false;
@@ -81,7 +81,7 @@ bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vecto
   PackageTrailer trailer;
   trailer.tableSize = static_cast<std::uint32_t>(tableBytes.size());
   trailer.tableStoredSize = static_cast<std::uint32_t>(storedTable.size());
-  trailer.dataStart = static_cast<std::uint32_t>(start);
+  trailer.dataStart = static_cast<std::uint32_t>(start + recordSize);
   trailer.magic = kPackageMagic;
   auto trailerBytes = SerializeTrailer(trailer);
   out.insert(out.end(), trailerBytes.begin(), trailerBytes.end());
@@ -93,61 +93,55 @@ bool HasSignature(const std::vector<std::uint8_t>& file) {
   return SignedImagePackageEnd(file.data(), file.size() < 4096 ? file.size() : 4096, file.size(), end);
 }
 
-ReadResult ReadPackageBytes(const std::vector<std::uint8_t>& file) {
+bool FileSource::Open(const std::filesystem::path& path, std::string& error) {
+  file_.open(path, std::ios::binary);
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!file_ || ec) {
+    error = path.u8string() + ": cannot be read";
+    return false;
+  }
+  size_ = size;
+  return true;
+}
+
+bool FileSource::ReadAt(std::uint64_t position, std::uint8_t* out, std::size_t size) {
+  if (position > size_ || size > size_ - position) return false;
+  file_.clear();
+  file_.seekg(static_cast<std::streamoff>(position));
+  file_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
+  return file_.good() && static_cast<std::size_t>(file_.gcount()) == size;
+}
+
+ReadResult ReadPackageFrom(PackageSource& source, bool keepData) {
   ReadResult result;
-  std::uint64_t end = file.size();
-  if (end < kTrailerSize) {
-    result.problem = "too short to hold a package";
-    return result;
-  }
-  if (Little32(file.data() + end - 4) != kPackageMagic) {
-    std::uint64_t signedEnd = 0;
-    if (SignedImagePackageEnd(file.data(), file.size() < 4096 ? file.size() : 4096, file.size(), signedEnd) &&
-        signedEnd >= kTrailerSize &&
-        (signedEnd = UnpaddedPackageEnd(file.data() + signedEnd - 8, 8, signedEnd)) >= kTrailerSize &&
-        Little32(file.data() + signedEnd - 4) == kPackageMagic) {
-      end = signedEnd;
-      result.signedImage = true;
-    } else {
-      result.problem = "no package (the last four bytes are not \"Pack\")";
-      return result;
-    }
-  }
-  ParseTrailer(file.data() + end - kTrailerSize, result.trailer);
-  const PackageTrailer& t = result.trailer;
-  if (!TrailerFits(t, end)) {
-    result.problem = "the package trailer's sizes do not fit the file";
-    return result;
-  }
-  const std::uint64_t tableStart = end - kTrailerSize - t.tableStoredSize;
-  std::vector<std::uint8_t> table;
-  result.tableStoredAsIs = t.tableStoredSize == t.tableSize;
-  if (!Decode(file.data() + tableStart, t.tableStoredSize, t.tableSize, table)) {
-    result.problem = "the entry table is corrupt";
+  PackageLayout layout;
+  result.problemCode = OpenPackage(source, layout);
+  result.trailer = layout.trailer;
+  result.signedImage = layout.signedImage;
+  result.tableStoredAsIs = layout.tableStoredAsIs;
+  if (result.problemCode != PackageProblem::None) {
+    result.problem = PackageProblemText(result.problemCode);
     return result;
   }
   result.found = true;
-  EntryList entries = ParseEntryTable(table.data(), table.size());
-  std::uint64_t position = t.dataStart;
-  bool inside = true;
-  for (const PackageEntry& entry : entries) {
+  ByteBuffer data;
+  for (const LocatedEntry& located : layout.entries) {
     ReadEntry read;
-    read.entry = entry;
-    if (entry.type == kEntryFile && entry.size > 0) {
-      inside = inside && entry.storedSize <= tableStart - position;
-      read.dataInside = inside;
-      if (inside) {
-        read.decoded = Decode(file.data() + position, entry.storedSize, entry.size, read.data);
-        position += entry.storedSize;
-      }
-    } else {
-      read.dataInside = inside;
-      read.decoded = inside && (entry.type != kEntryFile || entry.storedSize == 0);
-      if (inside && entry.type == kEntryFile) position += entry.storedSize;
-    }
+    read.entry = located.entry;
+    read.located = located;
+    read.state = ReadEntryData(source, located, data);
+    read.decoded = EntryUsable(read.state);
+    if (keepData && read.decoded) read.data.assign(data.data(), data.data() + data.size());
+    data.Release();
     result.entries.push_back(std::move(read));
   }
   return result;
+}
+
+ReadResult ReadPackageBytes(const std::vector<std::uint8_t>& file) {
+  MemorySource source(file.data(), file.size());
+  return ReadPackageFrom(source, true);
 }
 
 }  // namespace brindorel::pack

@@ -1,49 +1,79 @@
-// Packages in memory, for the builder: writing a package from entries with
-// their data, and reading one back (an Install.exe or a setup.pck) with every
-// size checked against the bytes that hold it.
+// Packages for the builder: writing a package from entries with their data,
+// and reading one back (an Install.exe or a setup.pck) through the same
+// reader the installer uses (package/package_reader.h).
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "package/package_format.h"
+#include "package/package_reader.h"
 
 namespace brindorel::pack {
 
 struct SourceEntry {
-  std::string name;                // ANSI, "\"-separated; folders end in "\"
+  std::string name;                // "\"-separated; folders end in "\"
   std::uint32_t type = kEntryFile;
   std::vector<std::uint8_t> data;  // empty for folders
   std::uint64_t creationTime = 0;
   std::uint64_t lastWriteTime = 0;
-  bool storeAsIs = false;          // never try to compress (already packed data)
+  // Stored as it is, without a block. Only for "setup.pck" inside the
+  // installer: its own entries and table are blocks with checksums, and the
+  // installer reads it from the working folder as a package of its own.
+  bool storeAsIs = false;
 };
 
+// The stored form of `size` bytes of data: always one block (which carries
+// the checksum), never exactly `size` bytes long, since a stored size equal
+// to the size would mean "stored as it is".
+std::vector<std::uint8_t> BlockForm(const std::uint8_t* data, std::size_t size, int level);
+
 // Appends a package of `entries` to `out`, whose current size is the
-// first-data position D. Each entry (and the table) is stored as a block when
-// that is smaller. False when a size passes the format's 32-bit limits.
+// first-data position D. Every entry with data and the table are blocks
+// (BlockForm), except entries marked storeAsIs. False when a size passes the
+// format's 32-bit limits.
 bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vector<std::uint8_t>& out,
                   std::string& error, void (*progress)(std::size_t done, std::size_t total, const std::string& name) = nullptr);
 
+// A package file read at positions, without loading it whole.
+class FileSource : public PackageSource {
+ public:
+  // False (with `error`) when the file cannot be opened.
+  bool Open(const std::filesystem::path& path, std::string& error);
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t position, std::uint8_t* out, std::size_t size) override;
+
+ private:
+  std::ifstream file_;
+  std::uint64_t size_ = 0;
+};
+
 struct ReadEntry {
   PackageEntry entry;
-  bool dataInside = false;   // its stored bytes lie inside the entry-data region
-  bool decoded = false;      // decoded to exactly its size, checksum correct
-  std::vector<std::uint8_t> data;
+  LocatedEntry located;
+  EntryState state = EntryState::Damaged;
+  bool decoded = false;            // state is Checked or Unchecked
+  std::vector<std::uint8_t> data;  // decoded, when asked for
 };
 
 struct ReadResult {
-  bool found = false;        // a trailer with sound sizes and a readable table
-  bool signedImage = false;  // the package sits before a certificate table
-  std::string problem;       // why `found` is false
+  bool found = false;        // the trailer and the table passed every check
+  PackageProblem problemCode = PackageProblem::NoPackage;
+  std::string problem;       // why `found` is false, in words
   PackageTrailer trailer;
+  bool signedImage = false;  // the package sits before a certificate table
   bool tableStoredAsIs = false;
   std::vector<ReadEntry> entries;
 };
 
-// Reads the package that ends a file's bytes (directly, or before the
-// certificate table of a signed image) and decodes every entry.
+// Opens the package of `source` and decodes every entry (keeping the decoded
+// bytes when `keepData` is set).
+ReadResult ReadPackageFrom(PackageSource& source, bool keepData);
+
+// The same over a file's bytes in memory, keeping the data.
 ReadResult ReadPackageBytes(const std::vector<std::uint8_t>& file);
 
 // True when the file is a PE image whose security directory names a certificate table.

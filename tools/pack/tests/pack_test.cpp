@@ -80,18 +80,24 @@ TEST_F(PackBuild, WhatIsBuiltReadsBackEntryForEntry) {
   std::vector<std::uint8_t> image = Read(root_ / "Install.exe");
   ReadResult outer = ReadPackageBytes(image);
   ASSERT_TRUE(outer.found) << outer.problem;
-  EXPECT_EQ(outer.trailer.dataStart, 1000u);  // D is the stub's size
-  ASSERT_EQ(outer.entries.size(), 3u);
+  // D is the stub's size plus the checksum record of four entries.
+  EXPECT_EQ(outer.trailer.dataStart, 1000u + ChecksumRecordSize(4));
+  ASSERT_EQ(outer.entries.size(), 4u);
   EXPECT_EQ(outer.entries.front().entry.name, "setup.ini");
-  EXPECT_EQ(outer.entries.back().entry.name, "setup.pck");
-  EXPECT_EQ(outer.entries.back().entry.storedSize, outer.entries.back().entry.size);
+  EXPECT_EQ(outer.entries[2].entry.name, "setup.pck");
+  EXPECT_EQ(outer.entries[2].entry.storedSize, outer.entries[2].entry.size);  // the one entry stored as it is
+  EXPECT_EQ(outer.entries.back().entry.type, kEntryChecksums);
+  for (const ReadEntry& e : outer.entries) {
+    EXPECT_EQ(e.state, e.entry.name == "setup.pck" ? EntryState::Unchecked : EntryState::Checked) << e.entry.name;
+  }
   for (const ReadEntry& e : outer.entries) EXPECT_TRUE(e.decoded) << e.entry.name;
   EXPECT_EQ(Text(Find(outer, "english.lng")->data), "[Page01]\r\nTitel=Welcome\r\n");
   EXPECT_EQ(Find(outer, "setup.ini")->entry.lastWriteTime, FileTimeOf(folder_ / "setup.ini"));
 
   ReadResult inner = ReadPackageBytes(Find(outer, "setup.pck")->data);
   ASSERT_TRUE(inner.found) << inner.problem;
-  EXPECT_EQ(inner.trailer.dataStart, 0u);
+  EXPECT_EQ(inner.trailer.dataStart, ChecksumRecordSize(inner.entries.size()));
+  for (const ReadEntry& e : inner.entries) EXPECT_EQ(e.state, EntryState::Checked) << e.entry.name;
   const ReadEntry* exe = Find(inner, "acme.exe");
   ASSERT_NE(exe, nullptr);
   EXPECT_LT(exe->entry.storedSize, exe->entry.size);  // text compresses
