@@ -38,6 +38,8 @@ struct InstallerState {
   std::string installFolder;      // empty until the installation sets it
   bool installationRan = false;   // the installation sequence was carried out
   bool installationIncomplete = false;  // a step of the installation failed
+  bool packageDamaged = false;    // setup.pck failed its checks: nothing was installed
+  bool installerDamaged = false;  // the installer's own package failed its checks
   std::uint32_t carriedCompanions = 0;
   ProtectedFolders protectedFolders;    // refused as install folders on the settings page  // CompanionBits of the companions this run's package carried
 };

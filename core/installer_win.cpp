@@ -55,6 +55,15 @@ void ReadFirstPass(InstallerState& state) {
   CloseIniFile();
 }
 
+// The installer's own file is damaged: the user is told to fetch it again
+// (the texts of the package cannot be trusted, so the built-in one is shown).
+std::uint32_t ReportDamagedInstaller(const InstallerState& state) {
+  if (state.instanceMutex != nullptr) CloseHandle(state.instanceMutex);
+  const std::string text = ComposeDefaultText(TextId::InstallDamaged, "", "");
+  MessageBoxA(nullptr, text.c_str(), "Install", MB_OK | MB_ICONERROR);
+  return kSilentFailed;
+}
+
 }  // namespace
 
 void HardenLibrarySearch() {
@@ -102,10 +111,19 @@ std::uint32_t RunInstaller(const InstallerArguments& arguments) {
     MakeFolderPath(state.workFolder);
   }
 
-  // 5. Unpack the package appended to our own file.
+  // 5. Unpack the package appended to our own file. Every entry is checked
+  // before any is written; a damaged installer never runs the wizard on
+  // broken files or starts a broken companion program.
   if (!state.workFolder.empty()) {
-    ReadPackage(state.installerPath);
-    ExtractPackage(state.workFolder, "");
+    const bool read = ReadPackage(state.installerPath) == 1;
+    const PackageProblem problem = LastPackageProblem();
+    if (read) ExtractPackage(state.workFolder, "");
+    const bool damaged = read ? LastExtractionStats().packageDamaged : problem != PackageProblem::NoPackage;
+    if (damaged && !arguments.silent) {
+      DeleteWorkFolder(state.workFolder);
+      return ReportDamagedInstaller(state);
+    }
+    state.installerDamaged = damaged;  // the unattended run names what failed in its log
     state.carriedCompanions = CarriedCompanions(PackageEntries(), WorkFileSize, &state.workFolder);
   }
 

@@ -320,7 +320,9 @@ void PageFlow::Install() {
   state_.installationRan = true;
   surface_.SetText(InstallTitle, texts_.Get(TextId::Page05Titel2));
   surface_.SetText(InstallStatus,
-                   texts_.Get(state_.installationIncomplete ? TextId::InstallFailed : TextId::Page05Ready));
+                   texts_.Get(state_.packageDamaged            ? TextId::InstallDamaged
+                             : state_.installationIncomplete ? TextId::InstallFailed
+                                                             : TextId::Page05Ready));
 }
 
 void PageFlow::Finish() {

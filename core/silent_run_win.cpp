@@ -28,7 +28,15 @@ void WriteLogFile(const std::string& path, const std::string& text) {
 // Every step that failed, in the order of the installation, and the entries
 // of the package that were not written.
 void AddFailures(const InstallationResults& results, std::vector<std::string>& failures) {
-  if (!results.packageRead) failures.push_back("setup.pck could not be read");
+  if (results.packageDamaged) {
+    failures.push_back("setup.pck is damaged, nothing was installed (" +
+                       std::string(LastExtractionStats().failedEntries.empty()
+                                       ? PackageProblemText(LastPackageProblem())
+                                       : "damaged entries follow") +
+                       ")");
+  } else if (!results.packageRead) {
+    failures.push_back("setup.pck could not be read");
+  }
   for (const std::string& name : LastExtractionStats().failedEntries) failures.push_back("entry " + name);
   if (results.packageRead && !results.filesComplete) failures.push_back("not every program file was written");
   if (!results.uninstallEntry) failures.push_back("uninstall entry");
@@ -53,7 +61,14 @@ std::uint32_t RunSilentInstallation(InstallerState& state, const InstallerArgume
   // A damaged package installs nothing: the entries that could not be
   // unpacked into the working folder are named in the log.
   const ExtractionStats& unpacked = LastExtractionStats();
-  if (PackageEntries().empty()) failures.push_back("the installer's package could not be read");
+  if (state.installerDamaged) {
+    failures.push_back(std::string("the installer file is damaged, download it again (") +
+                       (unpacked.failedEntries.empty() ? PackageProblemText(LastPackageProblem())
+                                                       : "damaged entries follow") +
+                       ")");
+  } else if (PackageEntries().empty()) {
+    failures.push_back("the installer's package could not be read");
+  }
   for (const std::string& name : unpacked.failedEntries) failures.push_back("entry " + name);
   if (!failures.empty()) return end(kSilentFailed);
 

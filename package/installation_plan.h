@@ -136,6 +136,7 @@ std::string StepLine(const std::string& message, const InterfaceTexts& texts, bo
 // What each step achieved; a step that had nothing to do counts as done.
 struct InstallationResults {
   bool packageRead = false;      // setup.pck's table was read
+  bool packageDamaged = false;   // setup.pck failed a check: nothing was installed
   bool filesComplete = false;    // every entry is in place
   bool programPresent = false;   // InstallFolder + ProgExe exists
   bool uninstallEntry = true;

@@ -59,7 +59,7 @@ bool FilesComplete(const ExtractionStats& stats) {
   std::uint32_t files = 0;
   for (const PackageEntry& entry : PackageEntries())
     if (entry.type == kEntryFile) ++files;
-  return stats.corruptEntries == 0 && stats.unsafeNames == 0 && stats.filesNotCreated == 0 &&
+  return stats.corruptEntries == 0 && stats.filesNotCreated == 0 &&
          stats.filesWritten + stats.keptExisting == files;
 }
 
@@ -68,6 +68,23 @@ bool FilesComplete(const ExtractionStats& stats) {
 const std::vector<std::string>& AlwaysReplaced() {
   static const std::vector<std::string> names = {"uninstall.dat", "Uninstall.exe"};
   return names;
+}
+
+// The levels of a folder path that do not exist yet, outermost first.
+std::vector<std::string> MissingLevels(const std::string& folder) {
+  std::vector<std::string> missing;
+  for (std::size_t length = 1; length <= folder.size(); ++length) {
+    if (folder[length - 1] != '\\') continue;
+    const std::string level = folder.substr(0, length);
+    if (QueryPathSize(level) != -2) missing.push_back(level);
+  }
+  return missing;
+}
+
+// Takes back the folders an installation that installed nothing made; a
+// folder that holds anything stays.
+void RemoveEmptyLevels(const std::vector<std::string>& levels) {
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryA(level->c_str());
 }
 
 // PathExists also reports a file of that name.
@@ -182,20 +199,35 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
   const int copyLine = progress.Add(CopyingLine(texts));
   progress.Pump();
 
+  // setup.pck is checked whole (every block decoded, every checksum
+  // compared) before anything reaches the installation folder; a damaged
+  // package installs nothing, and the folders made for it go again.
+  const std::string package = state.workFolder + "setup.pck";
+  const std::vector<std::string> madeLevels = dir.empty() ? std::vector<std::string>() : MissingLevels(dir);
   const bool folderReady = !dir.empty() && EnsureFolder(dir);
-  if (folderReady) results.packageRead = ReadPackage(state.workFolder + "setup.pck") == 1;
+  if (folderReady) {
+    results.packageRead = ReadPackage(package) == 1;
+    results.packageDamaged = !results.packageRead && PathExists(package) != 0;
+  }
+  bool placed = false;
   if (results.packageRead) {
     ExtractPackage(dir, s.noCopyExt, AlwaysReplaced());
-    results.filesComplete = FilesComplete(LastExtractionStats());
-    results.programPresent = PathExists(dir + s.progExe) != 0;
+    const ExtractionStats& stats = LastExtractionStats();
+    results.packageDamaged = stats.packageDamaged;
+    placed = stats.placed;
+    results.filesComplete = placed && FilesComplete(stats);
+    results.programPresent = placed && PathExists(dir + s.progExe) != 0;
   }
-  progress.Set(copyLine, CopiedLine(texts, results.packageRead && results.filesComplete));
+  if (!placed) RemoveEmptyLevels(madeLevels);
+  progress.Set(copyLine, CopiedLine(texts, placed && results.filesComplete));
+  if (results.packageDamaged) progress.Add(texts.Get(TextId::InstallDamaged));
   progress.Add("");
   progress.Pump();
 
-  // Without the package (or a folder for it) nothing may name its files: an
-  // uninstall entry pointing at a missing Uninstall.exe could never be removed.
-  if (results.packageRead) RegisterAndLink(state, plan, texts, choices, progress, results);
+  // Without the program's files nothing may name them: an uninstall entry
+  // pointing at a missing Uninstall.exe could never be removed.
+  if (placed) RegisterAndLink(state, plan, texts, choices, progress, results);
+  state.packageDamaged = results.packageDamaged;
 
   state.installationIncomplete = !InstallationComplete(results);
   if (!ProgramReady(results)) {

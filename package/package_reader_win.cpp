@@ -2,39 +2,12 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <new>
-
-#include "package/block_decoder.h"
 #include "services/file_system.h"
 #include "services/text.h"
 
 namespace brindorel {
 
 namespace {
-
-// The first bytes of an image, enough for its DOS and PE headers.
-constexpr std::size_t kImageHeadSize = 4096;
-
-struct PackageState {
-  EntryList entries;
-  std::string path;
-  std::uint32_t dataStart = 0;  // D
-  std::uint64_t dataEnd = 0;    // where the table block begins: F - 16 - P
-  ExtractionStats stats;
-};
-
-PackageState& State() {
-  static PackageState state;
-  return state;
-}
-
-using Buffer = std::unique_ptr<std::uint8_t[]>;
-
-Buffer Allocate(std::size_t size) {
-  // One spare byte so that a size of 0 still gives a usable pointer.
-  return Buffer(new (std::nothrow) std::uint8_t[size + 1]);
-}
 
 class FileHandle {
  public:
@@ -53,25 +26,15 @@ class FileHandle {
 
 HANDLE OpenForReading(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-bool SeekTo(HANDLE file, std::uint64_t position) {
-  LARGE_INTEGER to;
-  to.QuadPart = static_cast<LONGLONG>(position);
-  return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != 0;
-}
+// ReadFile and WriteFile take at most a DWORD; chunks keep each call modest.
+constexpr std::size_t kIoChunk = 0x10000000u;
 
-bool SkipForward(HANDLE file, std::uint32_t count) {
-  LARGE_INTEGER by;
-  by.QuadPart = count;
-  return SetFilePointerEx(file, by, nullptr, FILE_CURRENT) != 0;
-}
-
-// Reads exactly `size` bytes; ReadFile may return fewer at the end of a file.
 bool ReadExactly(HANDLE file, std::uint8_t* out, std::size_t size) {
   while (size > 0) {
-    DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
+    DWORD chunk = size > kIoChunk ? static_cast<DWORD>(kIoChunk) : static_cast<DWORD>(size);
     DWORD got = 0;
     if (!ReadFile(file, out, chunk, &got, nullptr) || got == 0) return false;
     out += got;
@@ -82,7 +45,7 @@ bool ReadExactly(HANDLE file, std::uint8_t* out, std::size_t size) {
 
 bool WriteExactly(HANDLE file, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
-    DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
+    DWORD chunk = size > kIoChunk ? static_cast<DWORD>(kIoChunk) : static_cast<DWORD>(size);
     DWORD put = 0;
     if (!WriteFile(file, data, chunk, &put, nullptr) || put == 0) return false;
     data += put;
@@ -91,48 +54,45 @@ bool WriteExactly(HANDLE file, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-bool ReadTrailerAt(HANDLE file, std::uint64_t packageEnd, PackageTrailer& trailer) {
-  if (packageEnd < kTrailerSize) return false;
-  std::uint8_t bytes[kTrailerSize];
-  if (!SeekTo(file, packageEnd - kTrailerSize) || !ReadExactly(file, bytes, kTrailerSize)) return false;
-  return ParseTrailer(bytes, trailer);
-}
-
-// Finds the trailer: at the end of the file, or, for a signed image whose
-// certificate table was added behind the package, just before that table.
-bool FindTrailer(HANDLE file, std::uint64_t fileSize, PackageTrailer& trailer, std::uint64_t& packageEnd) {
-  if (ReadTrailerAt(file, fileSize, trailer)) {
-    packageEnd = fileSize;
+// The package file, read at positions. Keeps its own position so that the
+// front-to-back reading of extraction needs no seek.
+class FileSource : public PackageSource {
+ public:
+  FileSource(HANDLE file, std::uint64_t size) : file_(file), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t position, std::uint8_t* out, std::size_t size) override {
+    if (position > size_ || size > size_ - position) return false;
+    if (position != position_) {
+      LARGE_INTEGER to;
+      to.QuadPart = static_cast<LONGLONG>(position);
+      if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN)) return false;
+      position_ = position;
+    }
+    if (!ReadExactly(file_, out, size)) {
+      position_ = UINT64_MAX;  // unknown: seek next time
+      return false;
+    }
+    position_ += size;
     return true;
   }
-  std::size_t headSize = fileSize < kImageHeadSize ? static_cast<std::size_t>(fileSize) : kImageHeadSize;
-  std::uint8_t head[kImageHeadSize];
-  if (!SeekTo(file, 0) || !ReadExactly(file, head, headSize)) return false;
-  std::uint64_t signedEnd = 0;
-  if (!SignedImagePackageEnd(head, headSize, fileSize, signedEnd)) return false;
-  std::uint8_t tail[8];
-  if (!SeekTo(file, signedEnd - 8) || !ReadExactly(file, tail, 8)) return false;
-  signedEnd = UnpaddedPackageEnd(tail, 8, signedEnd);
-  if (!ReadTrailerAt(file, signedEnd, trailer)) return false;
-  packageEnd = signedEnd;
-  return true;
-}
 
-std::uint32_t TableCount(const std::uint8_t* table, std::size_t size) {
-  if (size < 4) return 0;
-  return std::uint32_t(table[0]) | (std::uint32_t(table[1]) << 8) | (std::uint32_t(table[2]) << 16) |
-         (std::uint32_t(table[3]) << 24);
-}
+ private:
+  HANDLE file_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+};
 
-// Decodes the `stored` bytes of a block that must give exactly `size` bytes.
-// The header's size is compared before anything is allocated.
-Buffer DecodeExactly(const std::uint8_t* stored, std::size_t storedSize, std::uint32_t size) {
-  if (BlockDecodedSize(stored, storedSize) != size || size == 0) return nullptr;
-  // The decoder may write up to 8 bytes beyond the decoded size.
-  Buffer out = Allocate(std::size_t(size) + 8);
-  if (!out) return nullptr;
-  if (DecompressBlock(stored, storedSize, out.get(), std::size_t(size) + 8) != size) return nullptr;
-  return out;
+struct PackageState {
+  std::string path;
+  PackageLayout layout;
+  EntryList entries;
+  PackageProblem problem = PackageProblem::NoPackage;
+  ExtractionStats stats;
+};
+
+PackageState& State() {
+  static PackageState state;
+  return state;
 }
 
 FILETIME ToFileTime(std::uint64_t ticks) {
@@ -142,9 +102,14 @@ FILETIME ToFileTime(std::uint64_t ticks) {
   return t;
 }
 
-// Creates (or replaces) the output file and writes `data` to it with the
-// entry's creation and last-write times. A file that cannot be written whole
-// is removed again.
+void SetEntryTimes(HANDLE file, const PackageEntry& entry) {
+  FILETIME creation = ToFileTime(entry.creationTime);
+  FILETIME lastWrite = ToFileTime(entry.lastWriteTime);
+  SetFileTime(file, &creation, nullptr, &lastWrite);
+}
+
+// Creates (or replaces) a file with `data` and the entry's creation and
+// last-write times. A file that cannot be written whole is removed again.
 bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const std::uint8_t* data,
                     std::size_t size) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -154,85 +119,40 @@ bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const st
     file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool written = WriteExactly(file, data, size);
-  if (written) {
-    FILETIME creation = ToFileTime(entry.creationTime);
-    FILETIME lastWrite = ToFileTime(entry.lastWriteTime);
-    SetFileTime(file, &creation, nullptr, &lastWrite);
-  }
+  const bool written = WriteExactly(file, data, size);
+  if (written) SetEntryTimes(file, entry);
   CloseHandle(file);
   if (!written) DeleteFileA(path.c_str());
   return written;
 }
 
-// The open package during one ExtractPackage.
-struct Extraction {
-  HANDLE file;
-  std::uint64_t position;  // next byte of entry data
-  std::uint64_t dataEnd;
-  bool broken = false;     // the data ran out: no later entry can be trusted
-  ExtractionStats& stats;
-};
-
-// Consumes one file entry's data from the package and, when `write` is set,
-// writes it to target + name. Corrupt data is never written.
-void ExtractEntry(Extraction& x, const PackageEntry& entry, const std::string& target, bool write) {
-  std::string path = target + entry.name;
-  if (entry.size == 0) {
-    if (!write) return;
-    if (WriteEntryFile(path, entry, nullptr, 0)) {
-      ++x.stats.filesWritten;
-    } else {
-      ++x.stats.filesNotCreated;
+// Puts a staged file in place: a rename inside the target's volume, or, where
+// the system refuses to replace the existing file that way (a hidden one), its
+// bytes copied into the existing file.
+bool PlaceStagedFile(const std::string& staged, const std::string& path, const PackageEntry& entry) {
+  if (MoveFileExA(staged.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  FileHandle from(OpenForReading(staged));
+  if (!from.valid()) return false;
+  HANDLE to = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (to == INVALID_HANDLE_VALUE) return false;
+  std::vector<std::uint8_t> chunk(1 << 16);
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(from.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
+      ok = false;
+      break;
     }
-    return;
-  }
-  if (entry.storedSize > x.dataEnd - x.position) {
-    x.broken = true;
-    ++x.stats.corruptEntries;
-    return;
-  }
-  if (!write) {
-    if (SkipForward(x.file, entry.storedSize)) {
-      x.position += entry.storedSize;
-    } else {
-      x.broken = true;
+    if (got == 0) break;
+    if (!WriteExactly(to, chunk.data(), got)) {
+      ok = false;
+      break;
     }
-    return;
   }
-  Buffer stored = Allocate(entry.storedSize);
-  if (!stored) {
-    // Nothing was read, so step over the data to stay in line.
-    if (SkipForward(x.file, entry.storedSize)) {
-      x.position += entry.storedSize;
-    } else {
-      x.broken = true;
-    }
-    ++x.stats.corruptEntries;
-    return;
-  }
-  if (!ReadExactly(x.file, stored.get(), entry.storedSize)) {
-    x.broken = true;
-    ++x.stats.corruptEntries;
-    return;
-  }
-  x.position += entry.storedSize;
-  const std::uint8_t* data = stored.get();
-  Buffer decoded;
-  if (entry.storedSize != entry.size) {
-    decoded = DecodeExactly(stored.get(), entry.storedSize, entry.size);
-    if (!decoded) {
-      ++x.stats.corruptEntries;
-      return;
-    }
-    stored.reset();
-    data = decoded.get();
-  }
-  if (WriteEntryFile(path, entry, data, entry.size)) {
-    ++x.stats.filesWritten;
-  } else {
-    ++x.stats.filesNotCreated;
-  }
+  if (ok) SetEntryTimes(to, entry);
+  CloseHandle(to);
+  return ok;
 }
 
 bool IsNoCopy(const std::vector<std::string>& extensions, const std::string& name) {
@@ -249,122 +169,141 @@ bool IsNamedIn(const std::vector<std::string>& names, const std::string& name) {
   return false;
 }
 
+bool Extractable(const PackageEntry& entry) { return entry.type == kEntryFolder || entry.type == kEntryFile; }
+
+void Fail(ExtractionStats& stats, const std::string& name) { stats.failedEntries.push_back(name); }
+
+// Phase 1: every entry with data decoded, checked and written into the
+// staging folder as a file named by its index. Returns false when anything
+// failed; every damaged entry is named, not only the first.
+bool StageEntries(PackageSource& source, const PackageLayout& layout, const std::string& staging,
+                  ExtractionStats& stats) {
+  bool staged = true;
+  ByteBuffer data;
+  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
+    const LocatedEntry& item = layout.entries[i];
+    if (!item.carriesData || !Extractable(item.entry)) continue;
+    const EntryState state = ReadEntryData(source, item, data);
+    if (!EntryUsable(state)) {
+      ++stats.corruptEntries;
+      stats.packageDamaged = true;
+      Fail(stats, item.entry.name);
+      staged = false;
+      continue;
+    }
+    if (state == EntryState::Unchecked) ++stats.uncheckedEntries;
+    if (!staged) continue;  // only looking for the damaged ones now
+    if (!WriteEntryFile(staging + NumberToText(static_cast<std::int32_t>(i)), item.entry, data.data(),
+                        data.size())) {
+      ++stats.filesNotCreated;
+      Fail(stats, item.entry.name);
+      staged = false;
+    }
+    data.Release();
+  }
+  return staged;
+}
+
+// Phase 2: folders made and staged files moved into place, in table order.
+void PlaceEntries(const PackageLayout& layout, const std::string& target, const std::string& staging,
+                  const std::vector<std::string>& extensions, const std::vector<std::string>& alwaysReplaced,
+                  ExtractionStats& stats) {
+  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
+    const LocatedEntry& item = layout.entries[i];
+    const PackageEntry& entry = item.entry;
+    if (entry.type == kEntryFolder) {
+      MakeParentFolders(target + entry.name);
+      ++stats.foldersMade;
+      continue;
+    }
+    if (entry.type != kEntryFile) continue;
+    const std::string path = target + entry.name;
+    const std::string staged = staging + NumberToText(static_cast<std::int32_t>(i));
+    if (IsNoCopy(extensions, entry.name) && !IsNamedIn(alwaysReplaced, entry.name) && PathExists(path)) {
+      ++stats.keptExisting;
+      continue;
+    }
+    MakeParentFolders(target + EntryFolderPart(entry.name));
+    const bool placed = item.carriesData ? PlaceStagedFile(staged, path, entry)
+                                         : WriteEntryFile(path, entry, nullptr, 0);
+    if (placed) {
+      ++stats.filesWritten;
+    } else {
+      ++stats.filesNotCreated;
+      Fail(stats, entry.name);
+    }
+  }
+}
+
 }  // namespace
 
 int ReadPackage(const std::string& path) {
   PackageState& state = State();
   state.entries.clear();
+  state.layout = PackageLayout();
   state.path = path;
-  state.dataStart = 0;
-  state.dataEnd = 0;
+  state.problem = PackageProblem::NoPackage;
+  state.stats = ExtractionStats();
   if (QueryPathSize(path) <= 0) return 0;
   FileHandle file(OpenForReading(path));
   if (!file.valid()) return 0;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0) return 0;
-  std::uint64_t fileSize = static_cast<std::uint64_t>(size.QuadPart);
-
-  PackageTrailer trailer;
-  std::uint64_t packageEnd = 0;
-  if (!FindTrailer(file.get(), fileSize, trailer, packageEnd)) return 0;
-  if (!TrailerFits(trailer, packageEnd)) return 0;
-  std::uint64_t tableStart = packageEnd - kTrailerSize - trailer.tableStoredSize;
-
-  // P fits the file, so this allocation is bounded by the file's size.
-  Buffer stored = Allocate(trailer.tableStoredSize);
-  if (!stored) return 0;
-  if (!SeekTo(file.get(), tableStart) || !ReadExactly(file.get(), stored.get(), trailer.tableStoredSize))
-    return 0;
-  const std::uint8_t* table = stored.get();
-  Buffer decoded;
-  if (trailer.tableStoredSize != trailer.tableSize) {
-    decoded = DecodeExactly(stored.get(), trailer.tableStoredSize, trailer.tableSize);
-    if (!decoded) return 0;
-    stored.reset();
-    table = decoded.get();
-  }
-  EntryList entries = ParseEntryTable(table, trailer.tableSize);
-  // A count the records do not bear out means a damaged table.
-  if (trailer.tableSize < 4 || entries.size() != TableCount(table, trailer.tableSize)) return 0;
-
-  // The data of the entries that carry any fills the region between D and
-  // the table exactly; a table that says otherwise would have the reader
-  // take one entry's bytes for another's.
-  std::uint64_t dataSize = 0;
-  for (const PackageEntry& entry : entries)
-    if (entry.type == kEntryFile && entry.size > 0) dataSize += entry.storedSize;
-  if (dataSize != tableStart - trailer.dataStart) return 0;
-
-  state.entries = std::move(entries);
-  state.dataStart = trailer.dataStart;
-  state.dataEnd = tableStart;
+  FileSource source(file.get(), static_cast<std::uint64_t>(size.QuadPart));
+  state.problem = OpenPackage(source, state.layout);
+  if (state.problem != PackageProblem::None) return 0;
+  for (const LocatedEntry& item : state.layout.entries) state.entries.push_back(item.entry);
   return 1;
 }
+
+PackageProblem LastPackageProblem() { return State().problem; }
 
 const EntryList& PackageEntries() { return State().entries; }
 
 const ExtractionStats& LastExtractionStats() { return State().stats; }
 
-namespace {
-
-std::uint32_t FailureCount(const ExtractionStats& stats) {
-  return stats.corruptEntries + stats.unsafeNames + stats.filesNotCreated;
-}
-
-// One folder or file entry of the table, in table order.
-void HandleEntry(Extraction& x, const PackageEntry& entry, const std::string& target,
-                 const std::vector<std::string>& extensions, const std::vector<std::string>& alwaysReplaced) {
-  if (x.broken) {
-    ++x.stats.corruptEntries;
-    return;
-  }
-  bool safe = IsSafeEntryName(entry.name);
-  if (entry.type == kEntryFolder) {
-    if (!safe) {
-      ++x.stats.unsafeNames;
-      return;
-    }
-    MakeParentFolders(target + entry.name);
-    ++x.stats.foldersMade;
-    return;
-  }
-  if (!safe) {
-    ++x.stats.unsafeNames;
-    ExtractEntry(x, entry, target, false);
-    return;
-  }
-  if (IsNoCopy(extensions, entry.name) && !IsNamedIn(alwaysReplaced, entry.name) &&
-      PathExists(target + entry.name)) {
-    ++x.stats.keptExisting;
-    ExtractEntry(x, entry, target, false);
-    return;
-  }
-  MakeParentFolders(target + EntryFolderPart(entry.name));
-  ExtractEntry(x, entry, target, true);
-}
-
-}  // namespace
-
 void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList,
                     const std::vector<std::string>& alwaysReplaced) {
   PackageState& state = State();
   state.stats = ExtractionStats();
-  if (state.entries.empty()) return;
-  std::vector<std::string> extensions = NoCopyExtensions(noCopyList);
+  ExtractionStats& stats = state.stats;
+  if (state.entries.empty()) {
+    stats.placed = true;  // nothing to put in place
+    return;
+  }
   std::string target = targetFolder;
   if (target.empty() || target.back() != '\\') target += '\\';
 
   FileHandle file(OpenForReading(state.path));
-  if (!file.valid()) return;
-  if (!SeekTo(file.get(), state.dataStart)) return;
-  Extraction x{file.get(), state.dataStart, state.dataEnd, false, state.stats};
-
-  for (const PackageEntry& entry : state.entries) {
-    if (entry.type != kEntryFolder && entry.type != kEntryFile) continue;
-    const std::uint32_t before = FailureCount(state.stats);
-    HandleEntry(x, entry, target, extensions, alwaysReplaced);
-    if (FailureCount(state.stats) != before) state.stats.failedEntries.push_back(entry.name);
+  LARGE_INTEGER size;
+  if (!file.valid() || !GetFileSizeEx(file.get(), &size)) {
+    // The package went away since it was read: as bad as a damaged one.
+    stats.packageDamaged = true;
+    for (const LocatedEntry& item : state.layout.entries) {
+      if (!item.carriesData) continue;
+      ++stats.corruptEntries;
+      Fail(stats, item.entry.name);
+    }
+    return;
   }
+  FileSource source(file.get(), static_cast<std::uint64_t>(size.QuadPart));
+
+  // The staging folder lies inside the target, so that putting a file in
+  // place is a rename on the same volume; a leftover of an interrupted run
+  // goes first.
+  const std::string staging = target + StagingFolderName(state.layout.entries) + "\\";
+  RemoveFolder(staging, "", kRemoveForced);
+  if (MakeFolder(staging) == 0) {
+    ++stats.filesNotCreated;
+    Fail(stats, staging);
+    return;
+  }
+  SetFileAttributesA(staging.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  if (StageEntries(source, state.layout, staging, stats)) {
+    PlaceEntries(state.layout, target, staging, NoCopyExtensions(noCopyList), alwaysReplaced, stats);
+    stats.placed = true;
+  }
+  RemoveFolder(staging, "", kRemoveForced);
 }
 
 }  // namespace brindorel

@@ -16,6 +16,7 @@ const InterfaceTextEntry kTable[kInterfaceTextCount] = {
     {"Install", "Ready", "Completed"},
     {"Install", "Help", "Help"},
     {"Install", "Failed", "Failed"},
+    {"Install", "Damaged", "The installer file is damaged and nothing was installed. Please download it again."},
     {"Page01", "Titel", "Welcome to the installation of '{Titel}'"},
     {"Page01", "Msg1", "Brindorel will now install '{Titel}' version {Version} on your computer."},
     {"Page01", "Msg2", "Click 'Next' to continue installation."},

@@ -18,7 +18,7 @@ class IniDocument;
 // The texts in table order (group by group, keys in reading order).
 enum class TextId : int {
   InstallMsg1, InstallMsg2, InstallMsg3, InstallMsg5, InstallMsg6, InstallReady, InstallHelp,
-  InstallFailed,
+  InstallFailed, InstallDamaged,
   Page01Titel, Page01Msg1, Page01Msg2, Page01Msg3, Page01CopyRight,
   Page02Titel, Page02Msg, Page02AcceptYes, Page02AcceptNo,
   Page03Titel, Page03Msg, Page03ProgDir, Page03MenuDir, Page03DesktopIcon, Page03BadFolder,

@@ -22,7 +22,7 @@ TEST(InterfaceTexts, TableHoldsEveryTextOnce) {
     const InterfaceTextEntry& e = InterfaceTextAt(static_cast<TextId>(i));
     EXPECT_TRUE(names.insert(std::string(e.group) + "/" + e.key).second) << e.group << "/" << e.key;
   }
-  EXPECT_EQ(names.size(), 55u);  // 53 of the language files plus Install/Failed and Page03/BadFolder
+  EXPECT_EQ(names.size(), 56u);  // 53 of the language files plus Install/Failed, Install/Damaged and Page03/BadFolder
 }
 
 TEST(InterfaceTexts, DefaultsComposeTitleAndVersion) {

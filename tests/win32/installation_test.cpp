@@ -77,7 +77,10 @@ pack::SourceEntry Entry(const std::string& name, const std::string& content) {
 }
 
 // Writes WorkFolder() + "setup.pck"; `corruptLast` breaks the last entry's data.
-void WriteSetupPackage(bool corruptLast) {
+// Which part of setup.pck a test damages.
+enum class Damage { None, LastBlock, ChecksumRecord };
+
+void WriteSetupPackage(Damage damage) {
   const std::vector<pack::SourceEntry> entries = {
       Entry("demo.exe", "MZ demo"),
       Entry("Uninstall.exe", "MZ uninstaller"),
@@ -90,12 +93,13 @@ void WriteSetupPackage(bool corruptLast) {
   std::vector<std::uint8_t> bytes;
   std::string error;
   ASSERT_TRUE(pack::WritePackage(entries, 1, bytes, error)) << error;
-  if (corruptLast) {
+  if (damage != Damage::None) {
     const pack::ReadResult read = pack::ReadPackageBytes(bytes);
     ASSERT_TRUE(read.found);
-    const PackageEntry& last = read.entries.back().entry;
-    ASSERT_LT(last.storedSize, last.size);  // a coded block
-    bytes[last.dataOffset + last.storedSize / 2] ^= 0x5A;
+    const PackageEntry& big = read.entries[read.entries.size() - 2].entry;  // the record's entry is last
+    ASSERT_EQ(big.name, "docs\\big.txt");
+    ASSERT_LT(big.storedSize, big.size);  // a coded block
+    bytes[damage == Damage::LastBlock ? big.dataOffset + big.storedSize / 2 : 9] ^= 0x5A;
   }
   std::ofstream(WorkFolder() + "setup.pck", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -161,7 +165,7 @@ void ExpectLink(const std::string& file, const std::string& target, const std::s
 }
 
 TEST_F(InstallationRun, EveryStepDoneAndReported) {
-  WriteSetupPackage(false);
+  WriteSetupPackage(Damage::None);
   // An earlier installation left its record and the user's settings.
   MakeFolderPath(InstallFolder());
   WriteFile(InstallFolder() + "uninstall.dat", "[Settings]\r\nProgDir = stale\r\nStale = 1\r\n");
@@ -264,7 +268,7 @@ TEST_F(InstallationRun, UnreadablePackageWritesNothingThatWouldNameIt) {
 }
 
 TEST_F(InstallationRun, FolderThatCannotBeMadeInstallsNothing) {
-  WriteSetupPackage(false);
+  WriteSetupPackage(Damage::None);
   WriteFile(TestFolder() + "blocker", "a file where a folder should be");
   choices_.installDirText = TestFolder() + "blocker\\Demo";
   const InstallationResults r = Run();
@@ -276,31 +280,35 @@ TEST_F(InstallationRun, FolderThatCannotBeMadeInstallsNothing) {
   EXPECT_EQ(0, PathExists(GetSpecialFolder(0) + "Demo Tool.lnk"));
 }
 
-TEST_F(InstallationRun, CorruptEntryMarksTheCopyLineAndTheRunGoesOn) {
-  WriteSetupPackage(true);
-  choices_.desktopIcon = false;
-  const InstallationResults r = Run();
-  EXPECT_TRUE(r.packageRead);
-  EXPECT_FALSE(r.filesComplete);
-  EXPECT_TRUE(state_.installationIncomplete);
-  ASSERT_GE(Lines().size(), 7u);
-  EXPECT_EQ(Lines()[3], CopiedLine(texts_, false));
-  EXPECT_EQ(Lines()[5], Text(TextId::InstallMsg5));
-  EXPECT_EQ(0, PathExists(InstallFolder() + "docs\\big.txt"));
-  // The program's files are not all in place: nothing to start.
-  EXPECT_EQ(surface_.controls[RunProgramBox].state, 0);
-  EXPECT_FALSE(surface_.Enabled(RunProgramBox));
-  // The rest was done; without the desktop box no desktop link, an empty record value.
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kUninstallKeyBase) + kGuid));
-  EXPECT_EQ(0, PathExists(GetSpecialFolder(0) + "Demo Tool.lnk"));
-  EXPECT_EQ(ReadStoredValue(HKEY_CURRENT_USER, std::string(kProductKeyBase) + kGuid, "DesktopIcon").Text(), "0");
-  IniDocument record = IniDocument::Parse(ReadFile(InstallFolder() + "uninstall.dat"));
-  record.SelectGroup("Settings");
-  EXPECT_EQ(record.ReadString("DesktopIcon", "-"), "");
+TEST_F(InstallationRun, ADamagedPackageInstallsNothing) {
+  // The damaged block comes after six sound entries; the damaged record
+  // protects them all.
+  for (Damage damage : {Damage::LastBlock, Damage::ChecksumRecord}) {
+    SCOPED_TRACE(damage == Damage::LastBlock ? "last block" : "checksum record");
+    surface_ = RecordingSurface();
+    state_ = InstallerState();
+    SetUp();
+    WriteSetupPackage(damage);
+    const InstallationResults r = Run();
+    EXPECT_TRUE(r.packageDamaged);
+    EXPECT_TRUE(state_.packageDamaged);
+    EXPECT_TRUE(state_.installationIncomplete);
+    ASSERT_EQ(Lines().size(), 6u);
+    EXPECT_EQ(Lines()[3], CopiedLine(texts_, false));
+    EXPECT_EQ(Lines()[4], Text(TextId::InstallDamaged));
+    EXPECT_EQ(surface_.controls[RunProgramBox].state, 0);
+    EXPECT_FALSE(surface_.Enabled(RunProgramBox));
+    // Not a file, not the folder made for them, no registry value, no link.
+    EXPECT_EQ(0, PathExists(InstallFolder()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kUninstallKeyBase) + kGuid));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(kProductKeyBase) + kGuid));
+    EXPECT_EQ(0, PathExists(GetSpecialFolder(0) + "Demo Tool.lnk"));
+    EXPECT_EQ(0, PathExists(MenuFolder()));
+  }
 }
 
 TEST_F(InstallationRun, FailedStepsCarryTheFailureMark) {
-  WriteSetupPackage(false);
+  WriteSetupPackage(Damage::None);
   // A file where the start-menu folder should be: no menu folder, no menu
   // links, and the menu tasks are skipped.
   MakeFolderPath(GetSpecialFolder(2) + "Brindorel Test\\");
