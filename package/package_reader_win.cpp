@@ -8,6 +8,7 @@
 #include "package/block_decoder.h"
 #include "services/file_system.h"
 #include "services/text.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 
@@ -52,7 +53,7 @@ class FileHandle {
 };
 
 HANDLE OpenForReading(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  return CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -147,11 +148,11 @@ FILETIME ToFileTime(std::uint64_t ticks) {
 // is removed again.
 bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const std::uint8_t* data,
                     std::size_t size) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   // CREATE_ALWAYS refuses an existing hidden or system file; truncating works.
   if (file == INVALID_HANDLE_VALUE)
-    file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+    file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool written = WriteExactly(file, data, size);
@@ -161,7 +162,7 @@ bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const st
     SetFileTime(file, &creation, nullptr, &lastWrite);
   }
   CloseHandle(file);
-  if (!written) DeleteFileA(path.c_str());
+  if (!written) DeleteFileW(WidePath(path).c_str());
   return written;
 }
 
@@ -284,6 +285,8 @@ int ReadPackage(const std::string& path) {
     table = decoded.get();
   }
   EntryList entries = ParseEntryTable(table, trailer.tableSize);
+  // Names are UTF-8; one that is not comes from a package written in a code page.
+  for (PackageEntry& entry : entries) entry.name = Utf8OrCodePage(entry.name, SystemCodePage());
   // A count the records do not bear out means a damaged table.
   if (trailer.tableSize < 4 || entries.size() != TableCount(table, trailer.tableSize)) return 0;
 

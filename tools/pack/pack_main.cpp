@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "package/block_encoder.h"
+#include "services/utf8.h"
 #include "tools/pack/pack_builder.h"
 #include "tools/pack/pack_files.h"
 #include "tools/pack/pack_package.h"
@@ -93,7 +94,7 @@ void ListPackage(const ReadResult& package, int depth) {
     const PackageEntry& e = read.entry;
     std::printf("%s%-6s %10lu %10lu  %s  %s\n", indent.c_str(), e.type == kEntryFolder ? "folder" : e.type == kEntryFile ? "file" : "other",
                 static_cast<unsigned long>(e.size), static_cast<unsigned long>(e.storedSize), TimeText(e.lastWriteTime).c_str(),
-                AnsiToUtf8(e.name).c_str());
+                EntryNameText(e.name).c_str());
     if (e.name == "setup.pck" && read.decoded && depth == 0) {
       ReadResult nested = ReadPackageBytes(read.data);
       if (nested.found) ListPackage(nested, depth + 1);
@@ -118,7 +119,7 @@ int CommandList(const std::string& path) {
 int VerifyPackage(const ReadResult& package, const std::string& where) {
   int bad = 0;
   for (const ReadEntry& read : package.entries) {
-    const std::string name = where + AnsiToUtf8(read.entry.name);
+    const std::string name = where + EntryNameText(read.entry.name);
     if (!read.dataInside) {
       std::printf("BAD %s: its data runs past the entry data\n", name.c_str());
       ++bad;
@@ -174,7 +175,7 @@ int CommandExtract(const std::string& path, const std::string& target) {
   fs::create_directories(root, ec);
   for (const ReadEntry& read : package.entries) {
     const PackageEntry& e = read.entry;
-    std::string name = AnsiToUtf8(e.name);
+    std::string name = EntryNameText(e.name);
     if (!IsSafeEntryName(e.name) || !read.dataInside || !read.decoded) {
       std::fprintf(stderr, "refused %s\n", name.c_str());
       ++refused;
@@ -297,9 +298,7 @@ bool WantsHelp(int argc, char** argv) {
   return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   if (argc < 2) return Usage("no command");
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -330,3 +329,23 @@ int main(int argc, char** argv) {
   }
   return Usage(("unknown command " + command).c_str());
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The wide entry point: the arguments (paths among them) come in UTF-16 and
+// are UTF-8 from here on, as fs::u8path takes them.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < argc; ++i) {
+    const std::u16string wide(reinterpret_cast<const char16_t*>(argv[i]));
+    texts.push_back(Utf16ToUtf8(wide));
+  }
+  std::vector<char*> arguments;
+  for (std::string& text : texts) arguments.push_back(&text[0]);
+  arguments.push_back(nullptr);
+  return Main(argc, arguments.data());
+}
+#else
+int main(int argc, char** argv) { return Main(argc, argv); }
+#endif
