@@ -70,7 +70,9 @@ int WriteUninstallEntryUnder(std::uint32_t root, const std::string& subkeyName, 
                              const std::string& publisher, const std::string& webAddress,
                              const std::string& contact, const std::string& iconPath,
                              const std::string& uninstallCommand) {
-  if (subkeyName.empty()) return 0;
+  // A key name holds at most 255 characters on Windows; some registries
+  // take a little more, which Windows could then not read back.
+  if (subkeyName.empty() || Utf16Length(subkeyName) > 255) return 0;
   HKEY key = nullptr;
   if (RegCreateKeyW(RootKey(root), Wide(std::string(kUninstallKeyBase) + subkeyName).c_str(), &key) != ERROR_SUCCESS)
     return 0;

@@ -234,7 +234,7 @@ TEST_F(IniFileTest, FilesOfAnyNameAndLength) {
   SelectIniGroup("S");
   WriteIniString("K", "v");
   CloseIniFile();
-  EXPECT_EQ(QueryPathSize(path), 13);
+  EXPECT_EQ(QueryPathSize(path), 12);  // "[S]", "K = v", each with CR LF
   ASSERT_NE(OpenIniFile(path), 0);
   SelectIniGroup("S");
   EXPECT_EQ(ReadIniString("K"), "v");
