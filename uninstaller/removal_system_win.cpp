@@ -5,6 +5,8 @@
 #include <shobjidl.h>
 #include <tlhelp32.h>
 
+#include <vector>
+
 #include "core/companions.h"
 #include "services/folders.h"
 #include "services/registry.h"
@@ -65,6 +67,8 @@ bool ProcessImagePath(DWORD processId, std::string& path) {
   CloseHandle(modules);
   return found;
 }
+
+constexpr int kLinkTextUnits = 32768;
 
 // The file-system path of a link's item list; empty when it has none.
 std::string ItemListPath(IShellLinkW* link) {
@@ -135,17 +139,19 @@ ShortcutTarget WindowsRemovalSystem::ReadShortcut(const std::string& linkFile) {
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file != nullptr) {
       if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
-        wchar_t path[MAX_PATH + 1] = {};
-        wchar_t arguments[1024] = {};
+        // Buffers larger than anything a link holds: nothing is cut.
+        std::vector<wchar_t> text(kLinkTextUnits + 1, L'\0');
         // The target as the link's item list names it, else its stored path
         // as it is (no search for a moved target). Some systems store that
         // path in the 8-bit code page, where a character it cannot hold
         // reads as "?"; the item list keeps every character.
         target.path = ItemListPath(link);
-        if (target.path.empty() && SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
-          target.path = NarrowUntilZero(path, MAX_PATH);
+        if (target.path.empty() && SUCCEEDED(link->GetPath(text.data(), kLinkTextUnits, nullptr, SLGP_RAWPATH)))
+          target.path = NarrowUntilZero(text.data(), kLinkTextUnits);
         if (!target.path.empty()) {
-          if (SUCCEEDED(link->GetArguments(arguments, 1023))) target.arguments = NarrowUntilZero(arguments, 1023);
+          text[0] = L'\0';
+          if (SUCCEEDED(link->GetArguments(text.data(), kLinkTextUnits)))
+            target.arguments = NarrowUntilZero(text.data(), kLinkTextUnits);
           target.read = true;
         }
       }
