@@ -5,6 +5,7 @@
 #include "core/companions.h"
 #include "services/file_system.h"
 #include "services/process_runner.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 namespace {
@@ -35,7 +36,7 @@ void WaitUntilEnded(ProgramHandle program) {
 }
 
 using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
-using WalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+using WalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
 
 class WindowsRunningCheck : public RunningCheckSystem {
  public:
@@ -48,7 +49,8 @@ class WindowsRunningCheck : public RunningCheckSystem {
     std::string text = RunningWarningText(texts_, state_.settings.titel);
     const std::string& title = texts_.Get(TextId::RequesterRQ4Titel);
     // OK and Cancel, warning icon, Cancel as the default button.
-    return MessageBoxA(owner_, text.c_str(), title.c_str(), MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) == IDOK;
+    return MessageBoxW(owner_, Wide(text).c_str(), Wide(title).c_str(), MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) ==
+           IDOK;
   }
 
  private:
@@ -98,23 +100,23 @@ void RunAfterProgram(const InstallerState& state) {
 }
 
 bool IsProcessRunning(const std::string& progExe) {
-  HMODULE kernel = LoadLibraryA("Kernel32.dll");
+  HMODULE kernel = LoadLibraryW(L"Kernel32.dll");
   if (kernel == nullptr) return false;
   auto snapshot = reinterpret_cast<SnapshotFunction>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
-  auto first = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32First")));
-  auto next = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32Next")));
+  auto first = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32FirstW")));
+  auto next = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32NextW")));
   bool found = false;
   if (snapshot != nullptr && first != nullptr && next != nullptr) {
     HANDLE list = snapshot(TH32CS_SNAPPROCESS, 0);
     if (list != INVALID_HANDLE_VALUE) {
       const DWORD self = GetCurrentProcessId();
-      PROCESSENTRY32 entry{};
+      PROCESSENTRY32W entry{};
       entry.dwSize = sizeof entry;
       for (BOOL more = first(list, &entry); more; more = next(list, &entry)) {
         // szExeFile is a fixed array; never read past it.
-        entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
-        if (ProcessCountsAsTarget(entry.th32ProcessID, self, entry.szExeFile, progExe)) found = true;
+        const std::string image = NarrowUntilZero(entry.szExeFile, MAX_PATH);
+        if (ProcessCountsAsTarget(entry.th32ProcessID, self, image, progExe)) found = true;
         entry.dwSize = sizeof entry;
       }
       CloseHandle(list);
@@ -137,7 +139,7 @@ bool ProgramToInstallRuns(const Settings& settings) {
 }
 
 bool MutexExists(const std::string& name) {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
   DWORD error = GetLastError();
   if (mutex != nullptr) CloseHandle(mutex);
   return MutexCallMeansExisting(mutex != nullptr, error);

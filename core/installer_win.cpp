@@ -11,30 +11,17 @@
 #include "services/ini_file.h"
 #include "services/process_runner.h"
 #include "services/registry.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 namespace {
 
-// The full path of the running executable, however long the system gives it.
-std::string OwnExecutablePath() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::string();
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    if (buffer.size() >= 32768) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 // SetupPromptReboot lives in setupapi.dll, which is loaded from the system
 // folder only when a restart is asked for.
 void PromptReboot() {
-  char system[MAX_PATH];
-  UINT length = GetSystemDirectoryA(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  std::string path = std::string(system, length) + "\\setupapi.dll";
-  HMODULE library = LoadLibraryA(path.c_str());
+  const std::string system = GetSpecialFolder(-2);
+  if (system.empty()) return;
+  HMODULE library = LoadLibraryW(Wide(system + "setupapi.dll").c_str());
   if (library == nullptr) return;
   using PromptFunction = int(WINAPI*)(void*, HWND, BOOL);
   auto prompt = reinterpret_cast<PromptFunction>(
@@ -60,14 +47,14 @@ void ReadFirstPass(InstallerState& state) {
 std::uint32_t ReportDamagedInstaller(const InstallerState& state) {
   if (state.instanceMutex != nullptr) CloseHandle(state.instanceMutex);
   const std::string text = ComposeDefaultText(TextId::InstallDamaged, "", "");
-  MessageBoxA(nullptr, text.c_str(), "Install", MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, Wide(text).c_str(), L"Install", MB_OK | MB_ICONERROR);
   return kSilentFailed;
 }
 
 }  // namespace
 
 void HardenLibrarySearch() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (kernel == nullptr) return;
   using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
   auto setDefault = reinterpret_cast<SetDefaultDirs>(
@@ -75,10 +62,10 @@ void HardenLibrarySearch() {
   const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   if (setDefault != nullptr) setDefault(kSearchSystem32);
   // Older systems: at least take the current folder out of the search.
-  using SetDllDir = BOOL(WINAPI*)(LPCSTR);
+  using SetDllDir = BOOL(WINAPI*)(LPCWSTR);
   auto setDir = reinterpret_cast<SetDllDir>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-  if (setDir != nullptr) setDir("");
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+  if (setDir != nullptr) setDir(L"");
 }
 
 std::uint32_t RunInstaller(const InstallerArguments& arguments) {
@@ -87,14 +74,14 @@ std::uint32_t RunInstaller(const InstallerArguments& arguments) {
   if (!arguments.badArgument.empty()) {
     if (arguments.silent) return kSilentBadArguments;
     const std::string text = "Unknown command-line argument: " + arguments.badArgument;
-    MessageBoxA(nullptr, text.c_str(), "Install", MB_OK | MB_ICONWARNING);
+    MessageBoxW(nullptr, Wide(text).c_str(), L"Install", MB_OK | MB_ICONWARNING);
   }
 
   InstallerState state;
 
   // 1. A second installer of this product ends at once and touches nothing.
   if (ClaimInstanceName(kInstanceName) == 1) return arguments.silent ? static_cast<std::uint32_t>(kSilentStopped) : 0u;
-  state.instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceName);
+  state.instanceMutex = CreateMutexW(nullptr, FALSE, Wide(kInstanceName).c_str());
 
   // 2.-4. The working folder. Files an earlier run left there are removed
   // first, so a stale companion program, readme or language file of another
@@ -102,7 +89,7 @@ std::uint32_t RunInstaller(const InstallerArguments& arguments) {
   // installer uses the folder now.
   state.workFolder = GetTempFolder();
   if (!state.workFolder.empty()) state.workFolder += kWorkFolderName;
-  state.installerPath = OwnExecutablePath();
+  state.installerPath = GetOwnProgramPath();
   state.settingsPath = state.workFolder + "setup.ini";
   state.currentPage = 1;
   state.settings.reboot = 0;

@@ -125,8 +125,8 @@ std::string ProgressTitleLine(const Settings& s) {
 }
 
 std::string ProgressAuthorLine(const Settings& s) {
-  // 0xA9 is the copyright sign of the Windows Latin-1 code page.
-  std::string line = s.author.empty() ? ProgressTitleLine(s) : "\xA9 " + s.author;
+  // C2 A9 hex: the copyright sign in UTF-8.
+  std::string line = s.author.empty() ? ProgressTitleLine(s) : "\xC2\xA9 " + s.author;
   if (!s.email.empty()) line += "   ( " + s.email + " )";
   return line;
 }

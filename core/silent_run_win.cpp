@@ -11,17 +11,20 @@
 #include "services/file_system.h"
 #include "services/folder_rules.h"
 #include "services/folders.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 namespace {
 
-// The log is written whole at the end; a log that cannot be written does not
-// change the installation's result.
+// The log is written whole at the end, as UTF-8 with the mark; a log that
+// cannot be written does not change the installation's result.
 void WriteLogFile(const std::string& path, const std::string& text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
+  const std::string bytes = "\xEF\xBB\xBF" + text;
   DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
 }
 

@@ -15,6 +15,7 @@
 #include "services/process_runner.h"
 #include "services/registry.h"
 #include "services/text.h"
+#include "services/wide_win.h"
 #include "ui/control_surface.h"
 #include "ui/document_view.h"
 #include "ui/image_slots.h"
@@ -33,7 +34,7 @@ constexpr std::uint32_t kCurrentUser = 0x80000001u;
 ImageSlot LoadBuiltInHeaderIcon() {
   ImageSlot slot;
   HANDLE icon =
-      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
   if (icon == nullptr) return slot;
   slot.handle = reinterpret_cast<ImageHandle>(icon);
   slot.icon = true;
@@ -96,21 +97,23 @@ class WindowsWizardActions : public WizardActions {
   bool Finished() const { return finished_; }
 
   std::string BrowseForFolder(const std::string& prompt, const std::string& startFolder) override {
-    BrowseRequest request{startFolder};
-    BROWSEINFOA info{};
+    BrowseRequest request{Wide(startFolder)};
+    const std::wstring title = Wide(prompt);
+    BROWSEINFOW info{};
     info.hwndOwner = static_cast<HWND>(window_.WindowHandle());
-    info.lpszTitle = prompt.c_str();
+    info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&request);
     std::string result;
     CoInitialize(nullptr);
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
     if (chosen != nullptr) {
-      char path[MAX_PATH] = {};
+      // The dialog's paths are plain paths of at most MAX_PATH units.
+      wchar_t path[MAX_PATH + 1] = {};
       // An item without a file-system path leaves the field unchanged.
-      if (SHGetPathFromIDListA(chosen, path) && path[0] != '\0') {
-        result = path;
+      if (SHGetPathFromIDListW(chosen, path) && path[0] != L'\0') {
+        result = NarrowUntilZero(path, MAX_PATH);
         if (result.back() != '\\') result += '\\';
       }
       CoTaskMemFree(chosen);
@@ -122,7 +125,7 @@ class WindowsWizardActions : public WizardActions {
   }
 
   void ShowMessage(const std::string& text) override {
-    MessageBoxA(static_cast<HWND>(window_.WindowHandle()), text.c_str(), state_.settings.titel.c_str(),
+    MessageBoxW(static_cast<HWND>(window_.WindowHandle()), Wide(text).c_str(), Wide(state_.settings.titel).c_str(),
                 MB_OK | MB_ICONWARNING);
     window_.ProcessPendingMessages();
   }
@@ -156,22 +159,21 @@ class WindowsWizardActions : public WizardActions {
 
   void OpenWebLink() override {
     // RunDll32.exe by its full path in the system folder, never through the search path.
-    char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    std::string program = std::string(system, length) + "\\rundll32.exe";
+    const std::string system = GetSpecialFolder(-2);
+    if (system.empty()) return;
+    const std::string program = system + "rundll32.exe";
     StartProgram(program, "Url.dll,FileProtocolHandler " + window_.GetText(WebLink), "", 0);
   }
 
  private:
   struct BrowseRequest {
-    std::string startFolder;
+    std::wstring startFolder;
   };
 
   static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED) {
       auto* request = reinterpret_cast<BrowseRequest*>(data);
-      SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(request->startFolder.c_str()));
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(request->startFolder.c_str()));
     }
     return 0;
   }

@@ -12,6 +12,7 @@
 #include "services/folders.h"
 #include "services/ini_file.h"
 #include "services/registry.h"
+#include "services/wide_win.h"
 #include "ui/control_surface.h"
 #include "ui/interface_texts.h"
 
@@ -84,7 +85,7 @@ std::vector<std::string> MissingLevels(const std::string& folder) {
 // Takes back the folders an installation that installed nothing made; a
 // folder that holds anything stays.
 void RemoveEmptyLevels(const std::vector<std::string>& levels) {
-  for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryA(level->c_str());
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryW(WidePath(*level).c_str());
 }
 
 // PathExists also reports a file of that name.

@@ -4,6 +4,7 @@
 
 #include "services/file_system.h"
 #include "services/text.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 
@@ -25,7 +26,7 @@ class FileHandle {
 };
 
 HANDLE OpenForReading(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  return CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
@@ -112,17 +113,17 @@ void SetEntryTimes(HANDLE file, const PackageEntry& entry) {
 // last-write times. A file that cannot be written whole is removed again.
 bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const std::uint8_t* data,
                     std::size_t size) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   // CREATE_ALWAYS refuses an existing hidden or system file; truncating works.
   if (file == INVALID_HANDLE_VALUE)
-    file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+    file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool written = WriteExactly(file, data, size);
   if (written) SetEntryTimes(file, entry);
   CloseHandle(file);
-  if (!written) DeleteFileA(path.c_str());
+  if (!written) DeleteFileW(WidePath(path).c_str());
   return written;
 }
 
@@ -130,10 +131,10 @@ bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const st
 // the system refuses to replace the existing file that way (a hidden one), its
 // bytes copied into the existing file.
 bool PlaceStagedFile(const std::string& staged, const std::string& path, const PackageEntry& entry) {
-  if (MoveFileExA(staged.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileExW(WidePath(staged).c_str(), WidePath(path).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   FileHandle from(OpenForReading(staged));
   if (!from.valid()) return false;
-  HANDLE to = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+  HANDLE to = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (to == INVALID_HANDLE_VALUE) return false;
   std::vector<std::uint8_t> chunk(1 << 16);
@@ -252,7 +253,11 @@ int ReadPackage(const std::string& path) {
   FileSource source(file.get(), static_cast<std::uint64_t>(size.QuadPart));
   state.problem = OpenPackage(source, state.layout);
   if (state.problem != PackageProblem::None) return 0;
-  for (const LocatedEntry& item : state.layout.entries) state.entries.push_back(item.entry);
+  // Names are UTF-8; one that is not comes from a package written in a code page.
+  for (LocatedEntry& item : state.layout.entries) {
+    item.entry.name = Utf8OrCodePage(item.entry.name, SystemCodePage());
+    state.entries.push_back(item.entry);
+  }
   return 1;
 }
 
@@ -298,7 +303,7 @@ void ExtractPackage(const std::string& targetFolder, const std::string& noCopyLi
     Fail(stats, staging);
     return;
   }
-  SetFileAttributesA(staging.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW(WidePath(staging).c_str(), FILE_ATTRIBUTE_HIDDEN);
   if (StageEntries(source, state.layout, staging, stats)) {
     PlaceEntries(state.layout, target, staging, NoCopyExtensions(noCopyList), alwaysReplaced, stats);
     stats.placed = true;

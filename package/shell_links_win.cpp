@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <vector>
+#include "services/wide_win.h"
 
 namespace brindorel {
 
@@ -18,31 +18,22 @@ HKEY RootKey(std::uint32_t root) {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root)));
 }
 
-// The ANSI text in UTF-16, zero-terminated; empty when it cannot be converted.
-std::vector<wchar_t> WideText(const std::string& text) {
-  std::vector<wchar_t> wide;
-  const int needed = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (needed <= 0) return wide;
-  wide.resize(static_cast<std::size_t>(needed));
-  if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), needed) != needed) wide.clear();
-  return wide;
-}
-
 // Saves the configured link; true only when the file was written.
-bool SaveLink(IShellLinkA* link, const std::string& linkFile) {
-  std::vector<wchar_t> path = WideText(linkFile);
-  if (path.empty()) return false;
+bool SaveLink(IShellLinkW* link, const std::string& linkFile) {
+  if (linkFile.empty()) return false;
+  const std::wstring path = Wide(linkFile);
   IPersistFile* file = nullptr;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) || file == nullptr)
     return false;
-  const HRESULT saved = file->Save(path.data(), TRUE);
+  const HRESULT saved = file->Save(path.c_str(), TRUE);
   file->Release();
   return SUCCEEDED(saved);
 }
 
-bool SetText(HKEY key, const char* name, const std::string& text) {
-  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                        static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+bool SetText(HKEY key, const wchar_t* name, const std::string& text) {
+  const std::wstring data = Wide(text);
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -57,17 +48,17 @@ int CreateShortcut(const std::string& target, const std::string& linkFile, const
   const bool initialised = init == S_OK || init == S_FALSE;
   if (!initialised && init != RPC_E_CHANGED_MODE) return 0;
   int result = 0;
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                  reinterpret_cast<void**>(&link))) &&
       link != nullptr) {
-    link->SetPath(target.c_str());
-    link->SetArguments(arguments.c_str());
-    link->SetWorkingDirectory(workingFolder.c_str());
-    link->SetDescription(description.c_str());
+    link->SetPath(Wide(target).c_str());
+    link->SetArguments(Wide(arguments).c_str());
+    link->SetWorkingDirectory(Wide(workingFolder).c_str());
+    link->SetDescription(Wide(description).c_str());
     link->SetShowCmd(showCommand);
     link->SetHotkey(hotKey);
-    link->SetIconLocation(icon.c_str(), iconIndex);
+    link->SetIconLocation(Wide(icon).c_str(), iconIndex);
     if (SaveLink(link, linkFile)) result = 1;
     link->Release();
   }
@@ -79,17 +70,19 @@ int WriteUninstallEntryUnder(std::uint32_t root, const std::string& subkeyName, 
                              const std::string& publisher, const std::string& webAddress,
                              const std::string& contact, const std::string& iconPath,
                              const std::string& uninstallCommand) {
-  if (subkeyName.empty()) return 0;
+  // A key name holds at most 255 characters on Windows; some registries
+  // take a little more, which Windows could then not read back.
+  if (subkeyName.empty() || Utf16Length(subkeyName) > 255) return 0;
   HKEY key = nullptr;
-  if (RegCreateKeyA(RootKey(root), (std::string(kUninstallKeyBase) + subkeyName).c_str(), &key) != ERROR_SUCCESS)
+  if (RegCreateKeyW(RootKey(root), Wide(std::string(kUninstallKeyBase) + subkeyName).c_str(), &key) != ERROR_SUCCESS)
     return 0;
-  bool ok = SetText(key, "DisplayName", displayName);
-  ok = SetText(key, "DisplayIcon", iconPath) && ok;
-  ok = SetText(key, "Publisher", publisher) && ok;
-  ok = SetText(key, "URLInfoAbout", webAddress) && ok;
-  ok = SetText(key, "HelpLink", webAddress) && ok;
-  ok = SetText(key, "Contact", contact) && ok;
-  ok = SetText(key, "UninstallString", UninstallCommandText(uninstallCommand)) && ok;
+  bool ok = SetText(key, L"DisplayName", displayName);
+  ok = SetText(key, L"DisplayIcon", iconPath) && ok;
+  ok = SetText(key, L"Publisher", publisher) && ok;
+  ok = SetText(key, L"URLInfoAbout", webAddress) && ok;
+  ok = SetText(key, L"HelpLink", webAddress) && ok;
+  ok = SetText(key, L"Contact", contact) && ok;
+  ok = SetText(key, L"UninstallString", UninstallCommandText(uninstallCommand)) && ok;
   RegCloseKey(key);
   return ok ? 1 : 0;
 }

@@ -26,6 +26,9 @@ std::int32_t TaskCount(const UninstallRecord& record) {
 }  // namespace
 
 void WriteUninstallRecord(IniDocument& ini, const UninstallRecord& record, const InterfaceTexts& texts) {
+  // The uninstaller may run under another code page than the installer: any
+  // text beyond ASCII goes into a UTF-8 file with the mark.
+  ini.PreferUtf8ForNonAscii();
   ini.SelectGroup("Settings");
   ini.WriteString("ProgDir", record.progDir);
   ini.WriteString("ProgExe", record.progExe);

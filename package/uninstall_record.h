@@ -34,6 +34,8 @@ struct UninstallRecord {
 
 // [Settings] ProgDir, ProgExe, GUID, ProgLink, StartMenu, DesktopIcon;
 // [Language] the ten uninstaller texts; [UserTask] Number and Task1..TaskN.
+// The document is then written as UTF-8 with the mark whenever it holds a
+// character beyond ASCII.
 void WriteUninstallRecord(IniDocument& document, const UninstallRecord& record, const InterfaceTexts& texts);
 
 // True when the document holds the record's [Settings] ProgDir and

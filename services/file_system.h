@@ -1,7 +1,9 @@
 // File-system helpers: existence and size tests, folder creation and removal,
-// copying one file, and folder scans. Paths are 8-bit texts with "\" as the
-// separator; a result of 0 means failure. Path texts are cut to 260
-// characters where a helper builds a text of its own.
+// copying one file, and folder scans. Paths are UTF-8 texts with "\" as the
+// separator; a result of 0 means failure. An absolute path may be as long as
+// the file system allows (kLongestPath UTF-16 units): one too long for the
+// plain form goes to the system in its "\\?\" form. A longer path is refused,
+// never cut.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,11 @@
 
 namespace brindorel {
 
+// The plain form's limit (MAX_PATH), which the shell's calls and many
+// programs still keep to.
 constexpr std::size_t kPathLimit = 260;
+// The longest path the file calls take, in UTF-16 units.
+constexpr std::size_t kLongestPath = 32767;
 
 // RemoveFolder flags.
 constexpr std::uint32_t kRemoveSubfolders = 1;  // descend into matching subfolders

@@ -2,16 +2,18 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <vector>
+
+#include "services/utf8.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 
 namespace {
 
-// The ANSI file calls take at most MAX_PATH characters including the zero; a
-// longer text is refused rather than cut, since a cut path names another file.
-bool TooLong(const std::string& path) { return path.size() > kPathLimit; }
+// A path beyond what the file calls take is refused rather than cut, since a
+// cut path names another file.
+bool TooLong(const std::string& path) { return Utf16Length(path) >= kLongestPath; }
 
 bool EndsWithSeparator(const std::string& path) {
   return !path.empty() && (path.back() == '\\' || path.back() == '/');
@@ -30,18 +32,18 @@ bool IsDriveText(const std::string& path) {
 
 bool DriveExists(const std::string& path) {
   std::string root = path.substr(0, 2) + '\\';
-  return GetDriveTypeA(root.c_str()) >= DRIVE_REMOVABLE;
+  return GetDriveTypeW(Wide(root).c_str()) >= DRIVE_REMOVABLE;
 }
 
-// FindFirstFileA would take wildcards as a pattern and report any match as
+// FindFirstFileW would take wildcards as a pattern and report any match as
 // the named path; real names never hold them.
 bool HasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
 // Looks the path up by name; false when it is missing or not a plain name.
-bool FindPath(std::string path, WIN32_FIND_DATAA& data) {
+bool FindPath(std::string path, WIN32_FIND_DATAW& data) {
   if (!path.empty() && path.back() == '\\') path.pop_back();
   if (path.empty() || TooLong(path) || HasWildcard(path)) return false;
-  HANDLE find = FindFirstFileA(path.c_str(), &data);
+  HANDLE find = FindFirstFileW(WidePath(path).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   FindClose(find);
   return true;
@@ -65,7 +67,7 @@ struct ScanRecord {
   HANDLE find = INVALID_HANDLE_VALUE;
   bool inUse = false;
   bool delivered = false;
-  WIN32_FIND_DATAA data = {};
+  WIN32_FIND_DATAW data = {};
 };
 
 constexpr int kFirstScanSlots = 16;
@@ -109,14 +111,14 @@ int TakeScanSlot(int scan) {
 
 int PathExists(const std::string& path) {
   if (IsDriveText(path)) return DriveExists(path) ? 1 : 0;
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
   return FindPath(path, data) ? 1 : 0;
 }
 
 std::int64_t QueryPathSize(const std::string& path) {
   if (path.empty()) return -1;
   if (IsDriveText(path)) return DriveExists(path) ? -2 : -1;
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
   if (!FindPath(path, data)) return -1;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -2;
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
@@ -125,7 +127,7 @@ std::int64_t QueryPathSize(const std::string& path) {
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& bytes) {
   bytes.clear();
   if (path.empty() || TooLong(path)) return false;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size;
@@ -156,7 +158,7 @@ int MakeFolder(const std::string& path) {
   while (!folder.empty() && (folder.back() == ' ' || folder.back() == '\\' || folder.back() == '/'))
     folder.pop_back();
   if (folder.empty()) return 0;
-  return CreateDirectoryA(folder.c_str(), nullptr) ? 1 : 0;
+  return CreateDirectoryW(WidePath(folder).c_str(), nullptr) ? 1 : 0;
 }
 
 void MakeFolderPath(const std::string& path) {
@@ -199,33 +201,44 @@ void MakeParentFolders(const std::string& path) {
   }
 }
 
-int RemoveFolder(const std::string& folder, const std::string& pattern, std::uint32_t flags) {
-  if (folder.empty() || TooLong(folder)) return 0;
+namespace {
+
+// Long paths allow thousands of levels; the descent stops well before the
+// stack could run out.
+constexpr int kDeepestRemoval = 256;
+
+int RemoveFolderAt(const std::string& folder, const std::string& pattern, std::uint32_t flags, int depth) {
+  if (folder.empty() || TooLong(folder) || depth > kDeepestRemoval) return 0;
   std::string base = WithSeparator(folder);
   std::string search = base + (pattern.empty() ? std::string("*.*") : pattern);
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(search.c_str(), &data);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(WidePath(search).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return 0;
   do {
-    std::string name = data.cFileName;
+    const std::string name = NarrowUntilZero(data.cFileName, MAX_PATH);
     std::string full = base + name;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      // Every level adds at least "x\" to the text, and texts above the
-      // limit are refused, so the descent is bounded.
       if ((flags & kRemoveSubfolders) && name != "." && name != "..")
-        RemoveFolder(full, pattern, flags);
+        RemoveFolderAt(full, pattern, flags, depth + 1);
     } else {
-      if (flags & kRemoveForced) SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(full.c_str());
+      if (flags & kRemoveForced) SetFileAttributesW(WidePath(full).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(WidePath(full).c_str());
     }
-  } while (FindNextFileA(find, &data));
+  } while (FindNextFileW(find, &data));
   FindClose(find);
-  if (flags & kRemoveForced) SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return RemoveDirectoryA(base.c_str()) ? 1 : 0;
+  if (flags & kRemoveForced) SetFileAttributesW(WidePath(base).c_str(), FILE_ATTRIBUTE_NORMAL);
+  return RemoveDirectoryW(WidePath(base).c_str()) ? 1 : 0;
+}
+
+}  // namespace
+
+int RemoveFolder(const std::string& folder, const std::string& pattern, std::uint32_t flags) {
+  return RemoveFolderAt(folder, pattern, flags, 0);
 }
 
 int CopyOneFile(const std::string& source, const std::string& target) {
-  return CopyFileA(source.c_str(), target.c_str(), FALSE) ? 1 : 0;
+  if (TooLong(source) || TooLong(target)) return 0;
+  return CopyFileW(WidePath(source).c_str(), WidePath(target).c_str(), FALSE) ? 1 : 0;
 }
 
 int BeginFolderScan(int scan, const std::string& folder, const std::string& pattern) {
@@ -235,7 +248,7 @@ int BeginFolderScan(int scan, const std::string& folder, const std::string& patt
   int slot = TakeScanSlot(scan);
   if (slot == 0) return 0;
   ScanRecord& record = ScanTable()[static_cast<std::size_t>(slot) - 1];
-  record.find = FindFirstFileA(search.c_str(), &record.data);
+  record.find = FindFirstFileW(WidePath(search).c_str(), &record.data);
   if (record.find == INVALID_HANDLE_VALUE) {
     record = ScanRecord();
     return 0;
@@ -252,14 +265,13 @@ int NextFolderEntry(int scan) {
     record->delivered = true;
     return 1;
   }
-  return FindNextFileA(record->find, &record->data) ? 1 : 0;
+  return FindNextFileW(record->find, &record->data) ? 1 : 0;
 }
 
 std::string FolderEntryName(int scan) {
   ScanRecord* record = FindScan(scan);
   if (record == nullptr) return "";
-  const char* name = record->data.cFileName;
-  return std::string(name, strnlen(name, sizeof(record->data.cFileName)));
+  return NarrowUntilZero(record->data.cFileName, MAX_PATH);
 }
 
 int FolderEntryKind(int scan) {

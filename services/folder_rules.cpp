@@ -77,14 +77,24 @@ bool IsDeviceName(const std::string& level) {
 // trailing space or dot (which the file system drops).
 bool IsValidLevel(const std::string& level) {
   if (level.empty() || level == "." || level == "..") return true;  // resolved elsewhere
-  for (char c : level) {
-    if (IsBadCharacter(c)) return false;
-  }
-  if (level.back() == ' ' || level.back() == '.') return false;
-  return !IsDeviceName(level);
+  return WindowsNameProblem(level) == NameProblem::None;
 }
 
+// The longest name of one level, in UTF-16 units.
+constexpr std::size_t kLongestName = 255;
+
 }  // namespace
+
+NameProblem WindowsNameProblem(const std::string& name) {
+  if (!IsValidUtf8(name)) return NameProblem::NotUtf8;
+  for (char c : name) {
+    if (IsBadCharacter(c) || IsSeparator(c)) return NameProblem::BadCharacter;
+  }
+  if (!name.empty() && (name.back() == ' ' || name.back() == '.')) return NameProblem::TrailingDotOrSpace;
+  if (IsDeviceName(name)) return NameProblem::DeviceName;
+  if (Utf16Length(name) > kLongestName) return NameProblem::TooLong;
+  return NameProblem::None;
+}
 
 bool IsAbsoluteFolderPath(const std::string& path) {
   std::string root;
@@ -159,7 +169,7 @@ FolderProblem CheckInstallFolder(const std::string& path, const ProtectedFolders
     if (!IsValidLevel(level)) return FolderProblem::BadCharacters;
   }
   const bool closed = IsSeparator(path.back());
-  if (path.size() + (closed ? 0 : 1) > kLongestInstallFolder) return FolderProblem::TooLong;
+  if (Utf16Length(path) + (closed ? 0 : 1) > kLongestInstallFolder) return FolderProblem::TooLong;
 
   const std::string normal = NormaliseFolderPath(path);
   if (normal == root) return FolderProblem::DriveRoot;
@@ -172,6 +182,36 @@ FolderProblem CheckInstallFolder(const std::string& path, const ProtectedFolders
   if (!work.empty() && (normal == work || IsBelowFolder(normal, work) || IsBelowFolder(work, normal)))
     return FolderProblem::InsideWorkFolder;
   return FolderProblem::None;
+}
+
+std::string ExtendedLengthPath(const std::string& path) {
+  std::string prefix;
+  std::size_t start = 0;
+  if (path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) {
+    prefix = "\\\\?\\" + path.substr(0, 2);
+    start = 3;
+  } else {
+    std::string root;
+    start = SplitRoot(path, root);
+    if (start == 0) return path;
+    // The server and share keep their spelling.
+    const std::vector<std::string> parts = Levels(path.substr(0, start), 0);
+    if (parts.size() != 2) return path;
+    prefix = "\\\\?\\UNC\\" + parts[0] + "\\" + parts[1];
+  }
+  std::vector<std::string> kept;
+  for (const std::string& level : Levels(path, start)) {
+    if (level == ".") continue;
+    if (level == "..") {
+      if (!kept.empty()) kept.pop_back();
+      continue;
+    }
+    kept.push_back(level);
+  }
+  std::string result = prefix;
+  for (const std::string& level : kept) result += "\\" + level;
+  if (kept.empty() || IsSeparator(path.back())) result += '\\';
+  return result;
 }
 
 bool IsSafeMenuFolderName(const std::string& name) {

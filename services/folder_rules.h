@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "services/folders.h"
+#include "services/utf8.h"
 
 namespace brindorel {
 
-// The longest folder text an installation accepts, trailing "\" included:
-// the folder must still leave room below MAX_PATH (260) for the files.
+// The longest folder text an installation accepts, in UTF-16 units, trailing
+// "\" included: the folder must still leave room below MAX_PATH (260) for the
+// files, as shortcuts, the uninstall entry and programs that know only the
+// plain form need it.
 constexpr std::size_t kLongestInstallFolder = 200;
 
 enum class FolderProblem {
@@ -32,6 +35,17 @@ struct ProtectedFolders {
   std::vector<std::string> folders;  // each normalised; empty ones left out
   std::string workFolder;            // normalised; empty when unknown
 };
+
+// Why Windows cannot hold a name (one level of a path) as it is spelt.
+enum class NameProblem {
+  None,
+  NotUtf8,            // not well-formed UTF-8
+  BadCharacter,       // < > : " | ? * \ / or a control character
+  DeviceName,         // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension
+  TrailingDotOrSpace, // dropped by the file system
+  TooLong,            // more than 255 UTF-16 units
+};
+NameProblem WindowsNameProblem(const std::string& name);
 
 // "X:\..." (a drive letter) or "\\server\share..." with both parts.
 bool IsAbsoluteFolderPath(const std::string& path);
@@ -53,6 +67,14 @@ ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::s
 
 // Whether `path` may be an installation's folder.
 FolderProblem CheckInstallFolder(const std::string& path, const ProtectedFolders& protectedFolders);
+
+// The "\\?\" form of an absolute path ("\\?\C:\..." or
+// "\\?\UNC\server\share\..."), in which the file calls take paths of up to
+// 32,767 units. The system does not tidy such a path, so it is done here as
+// it would be: "/" read as "\", doubled separators collapsed, "." and ".."
+// levels resolved (never above the root); a trailing "\" is kept. A path
+// that is not absolute, or is a device path already, comes back as it is.
+std::string ExtendedLengthPath(const std::string& path);
 
 // Whether a start-menu folder name stays inside the programs folder: not
 // empty, relative, no "." or ".." level, valid characters.

@@ -55,6 +55,9 @@ std::string GetSpecialFolder(std::int32_t id);
 // The user's temporary folder in long form, ending in "\".
 std::string GetTempFolder();
 
+// The full path of the running program, however long.
+std::string GetOwnProgramPath();
+
 // ExpandFolderPlaceholders with the system's folders.
 std::string ExpandFolderPlaceholders(const std::string& text);
 

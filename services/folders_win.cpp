@@ -4,7 +4,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "services/registry.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 
@@ -13,54 +16,53 @@ namespace {
 constexpr std::uint32_t kLocalMachine = 0x80000002u;
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-// The directory calls report the size they would need when the buffer is too
-// small, and leave the buffer undefined then.
-std::string TakeLength(const char* buffer, DWORD length, DWORD capacity) {
-  if (length == 0 || length >= capacity) return "";
-  return std::string(buffer, length);
+// The directory calls report the size they need (zero included) when the
+// buffer is too small, and fill it otherwise; the buffer grows until the
+// whole text fits, so a long folder is never cut.
+template <typename Call>
+std::string GrowingText(Call call) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return "";
+    if (length < buffer.size()) return Narrow(buffer.data(), length);
+    if (length > 32768) return "";
+    buffer.assign(static_cast<std::size_t>(length) + 1, L'\0');
+  }
+  return "";
 }
 
 std::string ShellFolder(std::int32_t id) {
   LPITEMIDLIST list = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, id, &list)) || list == nullptr) return "";
-  char path[MAX_PATH] = {};
-  BOOL found = SHGetPathFromIDListA(list, path);
+  // The shell's folders are plain paths of at most MAX_PATH units.
+  wchar_t path[MAX_PATH + 1] = {};
+  BOOL found = SHGetPathFromIDListW(list, path);
   CoTaskMemFree(list);
   if (!found) return "";
-  return std::string(path);
+  return NarrowUntilZero(path, MAX_PATH);
 }
 
 std::string QuillmarkFolder(const char* verb) {
   // Bits 16-23 of the version hold the build number's low byte on the NT line;
   // those systems keep the association under Applications in HKCR.
   bool applications_key = (GetVersion() & 0x00FF0000u) != 0;
-  HKEY root = applications_key ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
+  const std::uint32_t root = applications_key ? 0x80000000u : kLocalMachine;
   std::string subkey = std::string(applications_key ? "Applications" : "Software\\Classes") +
                        "\\Quillmark.exe\\shell\\" + verb + "\\command";
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  char buffer[260];
-  DWORD size = sizeof buffer;
-  LONG status = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || size > sizeof buffer) return "";
-  std::string command(buffer, size);
-  std::string::size_type zero = command.find('\0');
-  if (zero != std::string::npos) command.resize(zero);
-  return CommandValueFolder(command);
+  return CommandValueFolder(ReadRegistryText(root, subkey, ""));
 }
 
 std::string FolderText(std::int32_t id) {
-  char buffer[260];
   switch (id) {
     case -1:
-      return TakeLength(buffer, GetCurrentDirectoryA(sizeof buffer, buffer), sizeof buffer);
+      return GrowingText([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
     case -2:
-      return TakeLength(buffer, GetSystemDirectoryA(buffer, sizeof buffer), sizeof buffer);
+      return GrowingText([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
     case -3:
-      return TakeLength(buffer, GetWindowsDirectoryA(buffer, sizeof buffer), sizeof buffer);
+      return GrowingText([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); });
     case -4:
-      return TakeLength(buffer, GetTempPathA(sizeof buffer, buffer), sizeof buffer);
+      return GrowingText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     case -5:
       return QuickLaunchFolder(GetSpecialFolder(CSIDL_APPDATA));
     case -6:
@@ -76,35 +78,38 @@ std::string FolderText(std::int32_t id) {
   }
 }
 
-using LongPathFunction = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
+using LongPathFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 
 }  // namespace
 
 std::string GetSpecialFolder(std::int32_t id) { return WithTrailingSeparator(FolderText(id)); }
 
 std::string GetTempFolder() {
-  char buffer[260];
-  DWORD length = GetTempPathA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return "";
+  const std::string temp = FolderText(-4);
+  if (temp.empty()) return "";
   // Looked up at run time: older systems lack the long-path conversion.
-  HMODULE kernel = LoadLibraryA("Kernel32.DLL");
-  if (kernel != nullptr) {
-    auto convert = reinterpret_cast<LongPathFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameA")));
-    if (convert != nullptr) {
-      char long_form[260];
-      DWORD long_length = convert(buffer, long_form, sizeof long_form);
-      if (long_length == 0) {
-        length = 0;
-      } else if (long_length < sizeof long_form) {
-        CopyMemory(buffer, long_form, long_length);
-        length = long_length;
-      }
-      // A long form that does not fit keeps the short form GetTempPathA gave.
-    }
-    FreeLibrary(kernel);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto convert = kernel == nullptr ? nullptr
+                                   : reinterpret_cast<LongPathFunction>(
+                                         reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameW")));
+  if (convert == nullptr) return temp;
+  const std::wstring shortForm = Wide(temp);
+  const std::string longForm = GrowingText(
+      [&](wchar_t* buffer, DWORD size) { return convert(shortForm.c_str(), buffer, size); });
+  // A folder that is not there has no long form.
+  return longForm.empty() ? "" : WithTrailingSeparator(longForm);
+}
+
+std::string GetOwnProgramPath() {
+  // GetModuleFileNameW cuts the name to the buffer and then returns its size.
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return "";
+    if (length < buffer.size()) return Narrow(buffer.data(), length);
+    if (buffer.size() > 32768) return "";
+    buffer.resize(buffer.size() * 2);
   }
-  return std::string(buffer, length);
 }
 
 std::string ExpandFolderPlaceholders(const std::string& text) {

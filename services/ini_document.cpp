@@ -21,64 +21,42 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsLineEnd(std::uint8_t c) { return c == '\r' || c == '\n' || c == 0; }
 
-// Each byte from 80 hex up becomes its two-byte UTF-8 form.
-std::string EncodeUtf8(const std::string& text) {
-  std::string result;
-  result.reserve(text.size() * 2);
-  for (char c : text) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      result += c;
-    } else {
-      result += static_cast<char>(0xC0 | (b >> 6));
-      result += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-  return result;
-}
-
-// Back to 8-bit text. Anything that is not U+0000..U+00FF in well-formed
-// UTF-8 gives the empty text; a sequence cut off by the end (or a decoded
-// zero) ends the text there.
-std::string DecodeUtf8(const std::string& text) {
-  std::string result;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80) {
-      result += static_cast<char>(lead);
-      continue;
-    }
-    if (lead < 0xC0 || lead > 0xF7) return std::string();
-    const int trail = lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-    std::uint32_t code = lead & (0x3Fu >> trail);
-    for (int n = 0; n < trail; ++n) {
-      if (i >= text.size()) return result;
-      const unsigned char b = static_cast<unsigned char>(text[i++]);
-      if ((b & 0xC0) != 0x80) return std::string();
-      code = (code << 6) | (b & 0x3Fu);
-    }
-    if (code > 0xFF) return std::string();
-    if (code == 0) return result;
-    result += static_cast<char>(code);
-  }
-  return result;
-}
-
 }  // namespace
 
 struct IniDocument::Impl {
   std::vector<Entry> entries;
   std::size_t current = kNone;  // index of the current group's header; kNone: unnamed group
   bool has_pending = false;
-  std::string pending;          // in the document's own encoding
+  std::string pending;
   bool modified = false;
-  bool utf8 = false;
+  bool utf8 = false;                   // read with the mark
+  bool utf8ForNonAscii = false;
+  const CodePage* page = &Windows1252();  // the page of a file without the mark
 
-  std::string ToDocument(const std::string& text) const { return utf8 ? EncodeUtf8(text) : text; }
+  // The text of every entry in the rewrite layout, without the mark.
+  std::string Body() const {
+    std::string out;
+    for (const Entry& e : entries) {
+      switch (e.kind) {
+        case EntryKind::kGroup: out += "[" + e.value + "]"; break;
+        case EntryKind::kComment: out += "; " + e.value; break;
+        case EntryKind::kKey: out += e.key + " = " + e.value; break;
+      }
+      out += "\r\n";
+    }
+    return out;
+  }
 
-  // The first key of that name in the current group, or kNone. The name is
-  // already in the document's encoding.
+  // The file's bytes for `body`: in the page when it was read so and can
+  // hold every character, else UTF-8 with the mark and an empty line.
+  std::string Encode(const std::string& body, bool* asUtf8) const {
+    std::string text;
+    const bool plain = !utf8 && !(utf8ForNonAscii && !IsAscii(body)) && page->fromUtf8(body, text);
+    if (asUtf8 != nullptr) *asUtf8 = !plain;
+    return plain ? text : "\xEF\xBB\xBF\r\n" + body;
+  }
+
+  // The first key of that name in the current group, or kNone.
   std::size_t FindKey(const std::string& name) const {
     for (std::size_t i = current == kNone ? 0 : current + 1; i < entries.size(); ++i) {
       const Entry& e = entries[i];
@@ -129,16 +107,24 @@ IniDocument::~IniDocument() = default;
 IniDocument::IniDocument(IniDocument&&) noexcept = default;
 IniDocument& IniDocument::operator=(IniDocument&&) noexcept = default;
 
-IniDocument IniDocument::Parse(const std::uint8_t* bytes, std::size_t size) {
+IniDocument IniDocument::Parse(const std::uint8_t* bytes, std::size_t size, const CodePage& page) {
   IniDocument doc;
   Impl& d = *doc.impl_;
+  d.page = &page;
   if (bytes == nullptr) return doc;
-  const std::uint8_t* p = bytes;
-  const std::uint8_t* end = bytes + size;
-  if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+  std::string text;
+  if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     d.utf8 = true;
-    p += 3;
+    text = ValidUtf8(std::string(reinterpret_cast<const char*>(bytes) + 3, size - 3));
+  } else {
+    // The whole text at once: in a double-byte page the second byte of a
+    // character may look like "[", "=" or "\\".
+    text = page.toUtf8(std::string(reinterpret_cast<const char*>(bytes), size));
   }
+  // No UTF-8 sequence holds a byte below 80 hex, so lines, "[", ";" and "="
+  // are found in the converted text as in the file.
+  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+  const std::uint8_t* end = p + text.size();
   // A zero byte ends a line like CR and LF do; the text after it is kept so
   // that a rewrite does not lose it.
   while (p < end) {
@@ -150,8 +136,8 @@ IniDocument IniDocument::Parse(const std::uint8_t* bytes, std::size_t size) {
   return doc;
 }
 
-IniDocument IniDocument::Parse(const std::string& bytes) {
-  return Parse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+IniDocument IniDocument::Parse(const std::string& bytes, const CodePage& page) {
+  return Parse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), page);
 }
 
 int IniDocument::SelectGroup(const std::string& name) {
@@ -162,7 +148,7 @@ int IniDocument::SelectGroup(const std::string& name) {
     d.pending.clear();
     return 1;
   }
-  const std::string wanted = d.ToDocument(name);
+  const std::string wanted = ValidUtf8(name);
   for (std::size_t i = 0; i < d.entries.size(); ++i) {
     const Entry& e = d.entries[i];
     if (e.kind == EntryKind::kGroup && EqualIgnoringAsciiCase(e.value, wanted)) {
@@ -180,13 +166,12 @@ int IniDocument::SelectGroup(const std::string& name) {
 std::string IniDocument::ReadString(const std::string& key, const std::string& fallback) const {
   const Impl& d = *impl_;
   if (d.has_pending) return fallback;
-  const std::size_t at = d.FindKey(d.ToDocument(key));
+  const std::size_t at = d.FindKey(ValidUtf8(key));
   if (at == kNone) return fallback;
   const std::string& raw = d.entries[at].value;
   std::size_t first = 0;
   while (first < raw.size() && IsBlank(raw[first])) ++first;
   std::string text = raw.substr(first);
-  if (d.utf8) text = DecodeUtf8(text);
   std::size_t last = text.size();
   while (last > 0 && IsBlank(text[last - 1])) --last;
   text.resize(last);
@@ -200,7 +185,7 @@ std::vector<std::string> IniDocument::KeyNames() const {
   for (std::size_t i = d.current == kNone ? 0 : d.current + 1; i < d.entries.size(); ++i) {
     const Entry& e = d.entries[i];
     if (e.kind == EntryKind::kGroup) break;
-    if (e.kind == EntryKind::kKey) names.push_back(d.utf8 ? DecodeUtf8(e.key) : e.key);
+    if (e.kind == EntryKind::kKey) names.push_back(e.key);
   }
   return names;
 }
@@ -208,15 +193,15 @@ std::vector<std::string> IniDocument::KeyNames() const {
 std::int32_t IniDocument::ReadNumber(const std::string& key, std::int32_t fallback) const {
   const Impl& d = *impl_;
   if (d.has_pending) return fallback;
-  const std::size_t at = d.FindKey(d.ToDocument(key));
+  const std::size_t at = d.FindKey(ValidUtf8(key));
   if (at == kNone) return fallback;
   return TextToNumber(d.entries[at].value);
 }
 
 void IniDocument::WriteString(const std::string& key, const std::string& value) {
   Impl& d = *impl_;
-  std::string name = d.ToDocument(key);
-  std::string text = d.ToDocument(value);
+  std::string name = ValidUtf8(key);
+  std::string text = ValidUtf8(value);
   if (d.has_pending) {
     d.entries.push_back({EntryKind::kGroup, std::string(), std::move(d.pending)});
     d.current = d.entries.size() - 1;
@@ -239,22 +224,17 @@ void IniDocument::WriteNumber(const std::string& key, std::int32_t value) {
   WriteString(key, NumberToText(value));
 }
 
+void IniDocument::PreferUtf8ForNonAscii() { impl_->utf8ForNonAscii = true; }
+
 bool IniDocument::modified() const { return impl_->modified; }
 bool IniDocument::utf8() const { return impl_->utf8; }
 
-std::string IniDocument::Serialize() const {
-  const Impl& d = *impl_;
-  std::string out;
-  if (d.utf8) out = "\xEF\xBB\xBF\r\n";
-  for (const Entry& e : d.entries) {
-    switch (e.kind) {
-      case EntryKind::kGroup: out += "[" + e.value + "]"; break;
-      case EntryKind::kComment: out += "; " + e.value; break;
-      case EntryKind::kKey: out += e.key + " = " + e.value; break;
-    }
-    out += "\r\n";
-  }
-  return out;
+bool IniDocument::WritesUtf8() const {
+  bool asUtf8 = false;
+  impl_->Encode(impl_->Body(), &asUtf8);
+  return asUtf8;
 }
+
+std::string IniDocument::Serialize() const { return impl_->Encode(impl_->Body(), nullptr); }
 
 }  // namespace brindorel

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "services/ini_document.h"
+#include "services/wide_win.h"
 
 namespace brindorel {
 
@@ -26,7 +27,7 @@ IniFileState& State() {
 }
 
 HANDLE OpenExisting(const std::string& path, DWORD access) {
-  return CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  return CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -51,7 +52,7 @@ bool ReadWhole(HANDLE file, std::vector<std::uint8_t>& bytes) {
 
 void WriteDocument(IniFileState& s) {
   if (s.file == INVALID_HANDLE_VALUE && !s.kept_path.empty()) {
-    s.file = CreateFileA(s.kept_path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    s.file = CreateFileW(WidePath(s.kept_path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (s.file == INVALID_HANDLE_VALUE) return;
@@ -71,6 +72,8 @@ int OpenIniFile(const std::string& path) {
   CloseIniFile();
   IniFileState& s = State();
   s.open = true;
+  // A document made from nothing is written in the system's code page too.
+  s.document = IniDocument::Parse(nullptr, 0, SystemCodePage());
   s.file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE);
   if (s.file == INVALID_HANDLE_VALUE) s.file = OpenExisting(path, GENERIC_READ);
   if (s.file == INVALID_HANDLE_VALUE) {
@@ -83,7 +86,8 @@ int OpenIniFile(const std::string& path) {
     s.write_back = false;
     return 0;
   }
-  s.document = IniDocument::Parse(bytes.data(), bytes.size());
+  // A file without the UTF-8 mark is in the system's code page.
+  s.document = IniDocument::Parse(bytes.data(), bytes.size(), SystemCodePage());
   return 1;
 }
 

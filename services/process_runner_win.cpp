@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "services/wide_win.h"
+
 namespace brindorel {
 
 namespace {
@@ -131,16 +133,19 @@ std::string PathFolder(const std::string& path) {
 ProgramHandle StartThroughShell(const std::string& path, const std::string& parameters, std::string directory,
                                 std::uint32_t flags, WORD show) {
   if (directory.empty()) directory = PathFolder(path);
-  SHELLEXECUTEINFOA info = {};
+  const std::wstring file = Wide(path);
+  const std::wstring arguments = Wide(parameters);
+  const std::wstring folder = Wide(directory);
+  SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   // No error box from the shell: a failed start is reported only by the result.
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = "Open";
-  info.lpFile = path.c_str();
-  info.lpParameters = parameters.c_str();
-  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  info.lpVerb = L"Open";
+  info.lpFile = file.c_str();
+  info.lpParameters = arguments.c_str();
+  info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = show;
-  if (!ShellExecuteExA(&info)) return 0;
+  if (!ShellExecuteExW(&info)) return 0;
   // The shell may hand the document to a program that already runs and then
   // gives no process handle.
   if ((flags & StartWait) != 0 && info.hProcess != nullptr) WaitForSingleObject(info.hProcess, INFINITE);
@@ -179,7 +184,7 @@ ProgramHandle StartProgram(const std::string& path, const std::string& parameter
                            std::uint32_t flags, ProgramHandle earlier) {
   const bool hidden = (flags & StartHidden) != 0;
   const bool keep = (flags & StartKeep) != 0;
-  STARTUPINFOA startup = {};
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWNORMAL;
@@ -211,12 +216,14 @@ ProgramHandle StartProgram(const std::string& path, const std::string& parameter
     startup.hStdError = child_error != nullptr ? child_error : GetStdHandle(STD_ERROR_HANDLE);
   }
 
-  std::string command = CommandLine(path, parameters);
-  std::vector<char> command_buffer(command.begin(), command.end());
-  command_buffer.push_back('\0');
+  // CreateProcessW may write into the command line: a buffer of our own.
+  const std::wstring command = Wide(CommandLine(path, parameters));
+  std::vector<wchar_t> command_buffer(command.begin(), command.end());
+  command_buffer.push_back(L'\0');
+  const std::wstring folder = Wide(directory);
   PROCESS_INFORMATION created = {};
-  BOOL started = CreateProcessA(nullptr, command_buffer.data(), nullptr, nullptr, inherit, creation, nullptr,
-                                directory.empty() ? nullptr : directory.c_str(), &startup, &created);
+  BOOL started = CreateProcessW(nullptr, command_buffer.data(), nullptr, nullptr, inherit, creation, nullptr,
+                                folder.empty() ? nullptr : folder.c_str(), &startup, &created);
   CloseIfOpen(child_input);
   CloseIfOpen(child_output);
   CloseIfOpen(child_error);

@@ -9,9 +9,9 @@
 
 namespace brindorel {
 
-// Reads a text value of at most 255 bytes; the empty text when the key or
-// value is missing, the data is longer, or any call fails. The result stops
-// at the first zero byte.
+// Reads a text value of at most 255 characters, its terminating zero
+// included; the empty text when the key or value is missing, the data is
+// longer, or any call fails. The result stops at the first zero.
 std::string ReadRegistryText(std::uint32_t root, const std::string& subkey, const std::string& name);
 
 // Creates the key (with every missing level) and stores the text as REG_SZ

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "services/wide_win.h"
+
 namespace brindorel {
 
 namespace {
@@ -16,34 +18,32 @@ HKEY RootKey(std::uint32_t root) {
 
 std::string ReadRegistryText(std::uint32_t root, const std::string& subkey, const std::string& name) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  char buffer[255];
+  if (RegOpenKeyExW(RootKey(root), Wide(subkey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  // 255 characters, the terminating zero included.
+  wchar_t buffer[255];
   DWORD size = sizeof buffer;
-  LONG status = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(buffer), &size);
+  LONG status = RegQueryValueExW(key, Wide(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS || size > sizeof buffer) return "";
-  // The size counts the terminating zero when the value was stored with one;
-  // a value stored without it keeps its last character.
-  if (size > 0 && buffer[size - 1] == '\0') --size;
-  std::string text(buffer, size);
-  std::string::size_type zero = text.find('\0');
-  if (zero != std::string::npos) text.resize(zero);
-  return text;
+  // The size counts bytes and the terminating zero when the value was stored
+  // with one; a value stored without it keeps its last character. The text
+  // ends at its first zero.
+  return NarrowUntilZero(buffer, size / sizeof(wchar_t));
 }
 
 int WriteRegistryText(std::uint32_t root, const std::string& subkey, const std::string& name,
                       const std::string& text) {
   HKEY key = nullptr;
-  if (RegCreateKeyA(RootKey(root), subkey.c_str(), &key) != ERROR_SUCCESS) return 0;
-  LONG status = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>(text.size() + 1));
+  if (RegCreateKeyW(RootKey(root), Wide(subkey).c_str(), &key) != ERROR_SUCCESS) return 0;
+  const std::wstring data = Wide(text);
+  LONG status = RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                               static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
   return status == ERROR_SUCCESS ? 2 : 1;
 }
 
 int ClaimInstanceName(const std::string& name) {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
   if (mutex == nullptr) return 0;
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     CloseHandle(mutex);

@@ -83,7 +83,9 @@ std::string UpperCase(const std::string& text) {
   std::string result = text;
   for (char& c : result) {
     const unsigned char b = static_cast<unsigned char>(c);
-    if ((b >= 'a' && b <= 'z') || b >= 0xE0) c = static_cast<char>(b - 0x20);
+    // A-Z only: every byte of a UTF-8 character other than ASCII is 80 hex
+    // or above and stays as it is.
+    if (b >= 'a' && b <= 'z') c = static_cast<char>(b - 0x20);
   }
   return result;
 }

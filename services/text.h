@@ -1,5 +1,7 @@
-// Text helpers on 8-bit texts (std::string, no zero bytes). Positions and
-// field numbers count from 1. None of them fails.
+// Text helpers on UTF-8 texts (std::string, no zero bytes), working on bytes:
+// "|", "\\", "=" and A-Z never occur inside a multi-byte character, so fields,
+// counts and case rules hold. Positions, counts and field numbers are in
+// bytes and count from 1. None of them fails.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@ std::string LeftPart(const std::string& text, std::int32_t count);
 std::string RightPart(const std::string& text, std::int32_t count);
 std::string MiddlePart(const std::string& text, std::int32_t start, std::int32_t count);
 std::string TrimSpaces(const std::string& text);
+// a-z raised to A-Z; every other byte stays.
 std::string UpperCase(const std::string& text);
 std::int32_t TextToNumber(const std::string& text);
 std::string NumberToText(std::int32_t number);

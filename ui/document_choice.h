@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "services/utf8.h"
+
 namespace brindorel {
 
 enum class DocumentFormat { RichText, PlainText };
@@ -29,9 +31,15 @@ constexpr std::uint32_t kDocumentMaxBytes = 4u * 1024u * 1024u;
 
 // The text limit a view gets before streaming. A rich-text control takes
 // 32,767 characters unless told otherwise and cuts a longer stream without a
-// word; every document byte yields at most one character, so a limit of the
-// byte budget never cuts what was streamed.
+// word; every document byte yields at most one character (PlainDocumentText
+// for plain text), so a limit of the byte budget never cuts what was streamed.
 constexpr std::uint32_t kDocumentTextLimit = kDocumentMaxBytes;
+
+// The characters of a plain-text document's bytes: after the UTF-8 mark
+// (EF BB BF) UTF-8, after the UTF-16 mark (FF FE) UTF-16 little-endian (an
+// odd last byte dropped), otherwise text in `page`, the system's code page.
+// Each byte gives at most one character.
+std::u16string PlainDocumentText(const std::string& bytes, const CodePage& page);
 
 // Bytes the next read may deliver when `requested` are asked for and
 // `delivered` were already given: never more than the budget allows.

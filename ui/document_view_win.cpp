@@ -5,6 +5,7 @@
 #include <richedit.h>
 
 #include "services/file_system.h"
+#include "services/wide_win.h"
 #include "ui/document_choice.h"
 #include "ui/wizard_window.h"
 
@@ -29,28 +30,72 @@ DWORD CALLBACK ReadNextBlock(DWORD_PTR cookie, LPBYTE buffer, LONG requested, LO
   return 0;
 }
 
+// The UTF-16 bytes of a plain text, handed over from memory.
+struct TextSource {
+  const BYTE* next;
+  std::size_t left;
+};
+
+DWORD CALLBACK ReadNextText(DWORD_PTR cookie, LPBYTE buffer, LONG requested, LONG* got) {
+  auto* source = reinterpret_cast<TextSource*>(cookie);
+  const std::size_t wanted = requested > 0 ? static_cast<std::size_t>(requested) : 0;
+  const std::size_t size = wanted < source->left ? wanted : source->left;
+  CopyMemory(buffer, source->next, size);
+  source->next += size;
+  source->left -= size;
+  *got = static_cast<LONG>(size);
+  return 0;
+}
+
+// The first kDocumentMaxBytes of the file; false when a read fails before
+// anything was read.
+bool ReadDocumentBytes(HANDLE file, std::string& bytes) {
+  bytes.clear();
+  char block[16384];
+  for (;;) {
+    const DWORD wanted = DocumentReadSize(sizeof block, bytes.size());
+    if (wanted == 0) return true;
+    DWORD read = 0;
+    if (!ReadFile(file, block, wanted, &read, nullptr)) return !bytes.empty();
+    if (read == 0) return true;
+    bytes.append(block, read);
+  }
+}
+
 }  // namespace
 
 void LoadTextIntoView(WizardWindowSurface& window, int control, const std::string& path) {
   HWND view = static_cast<HWND>(window.ControlHandle(control));
   if (view == nullptr || path.empty()) return;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
 
   // Plain text takes the view's default character format: without the GUI
   // font it shows in the bold system font.
-  SendMessageA(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   // The default limit of 32,767 characters also cuts a stream, silently.
-  SendMessageA(view, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(kDocumentTextLimit));
+  SendMessageW(view, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(kDocumentTextLimit));
 
-  StreamSource source = {file, 0};
   EDITSTREAM stream = {};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
-  stream.pfnCallback = ReadNextBlock;
-  const WPARAM format = DocumentFormatOf(path) == DocumentFormat::RichText ? SF_RTF : SF_TEXT;
-  SendMessageA(view, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
-  SendMessageA(view, EM_SETSEL, 0, 0);
+  if (DocumentFormatOf(path) == DocumentFormat::RichText) {
+    // Rich Text names its own code pages.
+    StreamSource source = {file, 0};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = ReadNextBlock;
+    SendMessageW(view, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  } else {
+    // Plain text by its mark: UTF-8, UTF-16, else the system's code page,
+    // handed to the view as UTF-16.
+    std::string bytes;
+    const bool read = ReadDocumentBytes(file, bytes);
+    const std::u16string text = PlainDocumentText(bytes, SystemCodePage());
+    TextSource source = {reinterpret_cast<const BYTE*>(text.data()), text.size() * sizeof(char16_t)};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = ReadNextText;
+    if (read) SendMessageW(view, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
+  }
+  SendMessageW(view, EM_SETSEL, 0, 0);
   CloseHandle(file);
 }
 

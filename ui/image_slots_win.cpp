@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/file_system.h"
+#include "services/wide_win.h"
 #include "ui/image_file.h"
 #include "ui/tga_decoder.h"
 
@@ -14,7 +15,7 @@ namespace {
 ImageSlot BitmapSlot(HBITMAP bitmap) {
   ImageSlot slot;
   BITMAP bm;
-  if (bitmap == nullptr || !GetObjectA(bitmap, sizeof bm, &bm)) {
+  if (bitmap == nullptr || !GetObjectW(bitmap, sizeof bm, &bm)) {
     if (bitmap) DeleteObject(bitmap);
     return slot;
   }
@@ -26,12 +27,12 @@ ImageSlot BitmapSlot(HBITMAP bitmap) {
 }
 
 ImageSlot LoadBitmapFile(const std::string& path) {
-  HANDLE first = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+  HANDLE first = LoadImageW(nullptr, WidePath(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
   ImageSlot slot = BitmapSlot(static_cast<HBITMAP>(first));
   if (slot.handle == 0 || slot.bits > 8) return slot;
   // A DIB section of 8 bits or fewer shows without its palette; the plain
   // load keeps it. The first bitmap goes once the second exists.
-  HANDLE again = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+  HANDLE again = LoadImageW(nullptr, WidePath(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
   if (again == nullptr) return slot;
   ImageSlot reloaded = BitmapSlot(static_cast<HBITMAP>(again));
   if (reloaded.handle == 0) return slot;
@@ -42,7 +43,7 @@ ImageSlot LoadBitmapFile(const std::string& path) {
 ImageSlot LoadIconFile(const std::string& path) {
   ImageSlot slot;
   // Natural size: no size and no default-size flag take the file's first image.
-  HICON icon = static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+  HICON icon = static_cast<HICON>(LoadImageW(nullptr, WidePath(path).c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
   if (icon == nullptr) return slot;
   ICONINFO info;
   if (!GetIconInfo(icon, &info)) {
@@ -50,11 +51,11 @@ ImageSlot LoadIconFile(const std::string& path) {
     return slot;
   }
   BITMAP bm;
-  if (info.hbmColor && GetObjectA(info.hbmColor, sizeof bm, &bm)) {
+  if (info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm)) {
     slot.width = bm.bmWidth;
     slot.height = bm.bmHeight;
     slot.bits = bm.bmBitsPixel;
-  } else if (info.hbmMask && GetObjectA(info.hbmMask, sizeof bm, &bm)) {
+  } else if (info.hbmMask && GetObjectW(info.hbmMask, sizeof bm, &bm)) {
     slot.width = bm.bmWidth;
     slot.height = bm.bmHeight / 2;  // a monochrome icon's mask holds both halves
     slot.bits = 1;

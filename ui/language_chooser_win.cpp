@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "services/wide_win.h"
 #include "ui/control_surface.h"
 #include "ui/interface_texts.h"
 #include "ui/modal_loop.h"
@@ -12,7 +13,7 @@ namespace brindorel {
 
 namespace {
 
-const char kChooserClass[] = "BrindorelLanguage";
+const wchar_t kChooserClass[] = L"BrindorelLanguage";
 
 struct ChooserState {
   HWND list = nullptr;
@@ -22,16 +23,16 @@ struct ChooserState {
 
 LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE)
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-  auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (!state) return DefWindowProcA(hwnd, msg, wp, lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!state) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
     case WM_COMMAND:
       // Only a real press of OK counts; the dialog manager's Enter arrives
       // as IDOK without a control.
       if (LOWORD(wp) == LanguageOk && HIWORD(wp) == BN_CLICKED && lp != 0 && state->list) {
-        const LRESULT line = SendMessageA(state->list, CB_GETCURSEL, 0, 0);
+        const LRESULT line = SendMessageW(state->list, CB_GETCURSEL, 0, 0);
         if (line >= 0) {
           state->chosenLine = static_cast<int>(line);
           state->done = true;
@@ -43,25 +44,25 @@ LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       state->done = true;
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      return DefWindowProcW(hwnd, msg, wp, lp);
     default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
 }  // namespace
 
 std::string RunLanguageChooser(const std::string& list) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {};
-  if (!GetClassInfoA(instance, kChooserClass, &wc)) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc = {};
+  if (!GetClassInfoW(instance, kChooserClass, &wc)) {
     wc.lpfnWndProc = ChooserProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kChooserClass;
-    if (!RegisterClassA(&wc)) return std::string();
+    if (!RegisterClassW(&wc)) return std::string();
   }
 
   const DWORD style = WS_POPUP | WS_CAPTION;
@@ -73,21 +74,21 @@ std::string RunLanguageChooser(const std::string& list) {
   const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
   ChooserState state;
-  HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, kChooserClass, " Brindorel", style, x, y, width, height,
+  HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kChooserClass, L" Brindorel", style, x, y, width, height,
                                 nullptr, nullptr, instance, &state);
   if (!window) return std::string();
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  state.list = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+  state.list = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                                5, 5, 130, 200, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(LanguageList)),
                                instance, nullptr);
-  HWND ok = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 40, 32, 60, 18,
+  HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 40, 32, 60, 18,
                             window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(LanguageOk)), instance, nullptr);
   for (HWND h : {state.list, ok})
-    if (h) SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (state.list) {
     for (const std::string& line : LanguageChooserLines(list))
-      SendMessageA(state.list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    SendMessageA(state.list, CB_SETCURSEL, 0, 0);
+      SendMessageW(state.list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(line).c_str()));
+    SendMessageW(state.list, CB_SETCURSEL, 0, 0);
   }
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);

@@ -8,14 +8,14 @@ void RunModalLoop(void* window, const bool& done) {
   HWND hwnd = static_cast<HWND>(window);
   MSG msg;
   while (!done) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) {
       if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (IsDialogMessageA(hwnd, &msg)) continue;
+    if (IsDialogMessageW(hwnd, &msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "services/folder_rules.h"
 #include "services/text.h"
+#include "services/utf8.h"
 
 namespace brindorel {
 namespace {
@@ -35,7 +36,7 @@ void ScanFolder(const std::string& folder, const std::string& relative, int leve
     // A name holding "\" would make a level of its own; the rules refuse
     // "..", drives and bad characters.
     if (entry.name.find('\\') != std::string::npos || !IsSafeMenuFolderName(path)) continue;
-    if (full.size() > kLongestMenuFolderPath) continue;
+    if (Utf16Length(full) > kLongestMenuFolderPath) continue;
     if (!Holds(folders, path)) folders.push_back(path);
     if (level + 1 < kMenuFolderLevels) ScanFolder(full, path + "\\", level + 1, list, folders);
   }
@@ -59,7 +60,7 @@ std::vector<std::string> ScanMenuFolders(const std::vector<std::string>& roots, 
   for (const std::string& root : roots) {
     if (root.empty()) continue;
     const std::string folder = root.back() == '\\' ? root : root + "\\";
-    if (folder.size() > kLongestMenuFolderPath) continue;
+    if (Utf16Length(folder) > kLongestMenuFolderPath) continue;
     ScanFolder(folder, "", 0, list, folders);
   }
   return folders;

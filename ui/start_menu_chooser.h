@@ -19,8 +19,9 @@ namespace brindorel {
 // The deepest folder listed: at most this many levels below a root. Deeper
 // folders are neither listed nor opened.
 constexpr int kMenuFolderLevels = 8;
-// The longest folder path (trailing "\" included) that is listed and opened:
-// the path, the pattern "*.*" and the closing zero fit in kPathLimit.
+// The longest folder path (trailing "\" included, in UTF-16 units) that is
+// listed and opened: the path, the pattern "*.*" and the closing zero fit in
+// kPathLimit, as the links later made there must.
 constexpr std::size_t kLongestMenuFolderPath = kPathLimit - 4;
 
 // The chooser's window: client area 220 x 300 with the tree and the Apply button.
@@ -102,7 +103,7 @@ std::string MenuChooserErrorTitle(const InterfaceTexts& texts);
 // The user's and all users' programs folders (either may be empty).
 std::vector<std::string> StartMenuRoots();
 
-// Lists a folder with FindFirstFileA, reporting reparse points.
+// Lists a folder with FindFirstFileW, reporting reparse points.
 std::vector<MenuFolderEntry> ListMenuFolder(const std::string& folder);
 
 // Opens the chooser over `owner` (an HWND, may be null) with the folders of

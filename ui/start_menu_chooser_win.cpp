@@ -5,13 +5,15 @@
 #include <commctrl.h>
 
 #include "services/folders.h"
+#include "services/utf8.h"
+#include "services/wide_win.h"
 #include "ui/control_surface.h"
 #include "ui/modal_loop.h"
 
 namespace brindorel {
 namespace {
 
-const char kChooserClass[] = "BrindorelStartMenu";
+const wchar_t kChooserClass[] = L"BrindorelStartMenu";
 constexpr std::int32_t kUserPrograms = 2;     // CSIDL_PROGRAMS
 constexpr std::int32_t kCommonPrograms = 23;  // CSIDL_COMMON_PROGRAMS
 
@@ -25,21 +27,21 @@ struct ChooserState {
 
 // The item index kept in a tree item's parameter; -1 for none.
 int SelectedItem(HWND tree) {
-  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   if (item == nullptr) return -1;
-  TVITEMA data = {};
+  TVITEMW data = {};
   data.mask = TVIF_PARAM;
   data.hItem = item;
-  if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data))) return -1;
+  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data))) return -1;
   return static_cast<int>(data.lParam);
 }
 
 LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE)
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-  auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (!state) return DefWindowProcA(hwnd, msg, wp, lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!state) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
     case WM_COMMAND:
       // Only the button's own click counts: the dialog manager turns Enter
@@ -55,10 +57,10 @@ LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       state->done = true;
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      return DefWindowProcW(hwnd, msg, wp, lp);
     default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
@@ -78,15 +80,16 @@ POINT CentredOver(HWND over, int width, int height) {
 void FillTree(HWND tree, const std::vector<MenuFolderItem>& items, std::vector<HTREEITEM>& handles) {
   handles.assign(items.size(), nullptr);
   for (std::size_t i = 0; i < items.size(); ++i) {
-    TVINSERTSTRUCTA insert = {};
+    const std::wstring text = Wide(items[i].text);
+    TVINSERTSTRUCTW insert = {};
     const int parent = items[i].parent;
     insert.hParent = parent >= 0 && static_cast<std::size_t>(parent) < i ? handles[static_cast<std::size_t>(parent)]
                                                                           : TVI_ROOT;
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-    insert.item.pszText = const_cast<char*>(items[i].text.c_str());
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
     insert.item.lParam = static_cast<LPARAM>(i);
-    handles[i] = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    handles[i] = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
   }
 }
 
@@ -97,17 +100,17 @@ std::vector<std::string> StartMenuRoots() { return {GetSpecialFolder(kUserProgra
 std::vector<MenuFolderEntry> ListMenuFolder(const std::string& folder) {
   std::vector<MenuFolderEntry> entries;
   const std::string pattern = folder + "*.*";
-  if (pattern.size() >= MAX_PATH) return entries;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (Utf16Length(pattern) >= MAX_PATH) return entries;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Wide(pattern).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return entries;
   do {
     MenuFolderEntry entry;
-    entry.name = data.cFileName;
+    entry.name = NarrowUntilZero(data.cFileName, MAX_PATH);
     entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entries.push_back(entry);
-  } while (FindNextFileA(find, &data));
+  } while (FindNextFileW(find, &data));
   FindClose(find);
   return entries;
 }
@@ -115,17 +118,17 @@ std::vector<MenuFolderEntry> ListMenuFolder(const std::string& folder) {
 std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<std::string>& roots,
                                 const std::string& fieldText, void* ownerHandle) {
   HWND owner = static_cast<HWND>(ownerHandle);
-  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
   INITCOMMONCONTROLSEX common = {sizeof common, ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&common);
-  WNDCLASSA wc = {};
-  if (!GetClassInfoA(instance, kChooserClass, &wc)) {
+  WNDCLASSW wc = {};
+  if (!GetClassInfoW(instance, kChooserClass, &wc)) {
     wc.lpfnWndProc = ChooserProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kChooserClass;
-    if (!RegisterClassA(&wc)) return std::string();
+    if (!RegisterClassW(&wc)) return std::string();
   }
 
   // 1. The window, hidden until its controls exist.
@@ -138,25 +141,25 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
   const POINT at = CentredOver(active != nullptr ? active : owner, width, height);
   ChooserState state;
   const std::string title = MenuChooserTitle(texts);
-  HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, kChooserClass, title.c_str(), style, at.x, at.y, width, height,
+  HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kChooserClass, Wide(title).c_str(), style, at.x, at.y, width, height,
                                 owner, nullptr, instance, &state);
   if (!window) return std::string();
 
   const std::vector<ChooserControlLayout>& layout = MenuChooserControls();
   const ChooserControlLayout& treeAt = layout[0];
   const ChooserControlLayout& applyAt = layout[1];
-  state.tree = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+  state.tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                                    TVS_SHOWSELALWAYS,
                                treeAt.x, treeAt.y, treeAt.width, treeAt.height, window,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(MenuFolderTree)), instance, nullptr);
   const std::string applyText = texts.Get(TextId::ButtonsApply);
-  state.apply = CreateWindowExA(0, "BUTTON", applyText.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+  state.apply = CreateWindowExW(0, L"BUTTON", Wide(applyText).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                 applyAt.x, applyAt.y, applyAt.width, applyAt.height, window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ApplyButton)), instance, nullptr);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (HWND h : {state.tree, state.apply})
-    if (h) SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
   // 2.-3. The folders of both roots as a tree.
   const std::vector<MenuFolderItem> items = BuildMenuFolderTree(roots, ListMenuFolder);
@@ -176,7 +179,7 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
     SetFocus(state.tree);
     const int preselected = FindMenuFolderItem(items, fieldText);
     HTREEITEM item = preselected >= 0 ? handles[static_cast<std::size_t>(preselected)] : nullptr;
-    SendMessageA(state.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    SendMessageW(state.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
   }
 
   // 6. Until Apply or the close box; messages for the wizard are handled by
@@ -189,7 +192,7 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
     if (choice.showError) {
       const std::string message = texts.Get(TextId::RequesterRQ1Msg);
       const std::string errorTitle = MenuChooserErrorTitle(texts);
-      MessageBoxA(window, message.c_str(), errorTitle.c_str(), MB_OK | MB_ICONHAND);
+      MessageBoxW(window, Wide(message).c_str(), Wide(errorTitle).c_str(), MB_OK | MB_ICONHAND);
     }
     result = choice.result;
   }

@@ -8,15 +8,16 @@
 #include <map>
 #include <vector>
 
+#include "services/wide_win.h"
 #include "ui/wizard_layout.h"
 
 namespace brindorel {
 
 namespace {
 
-const char kWindowClass[] = "BrindorelWizard";
-const char kPanelClass[] = "BrindorelPanel";
-const char kLinkClass[] = "BrindorelLink";
+const wchar_t kWindowClass[] = L"BrindorelWizard";
+const wchar_t kPanelClass[] = L"BrindorelPanel";
+const wchar_t kLinkClass[] = L"BrindorelLink";
 const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kLinkHot = RGB(0, 64, 128);
 
@@ -31,7 +32,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: {
       RECT rc;
       GetClientRect(hwnd, &rc);
-      const bool white = GetWindowLongPtrA(hwnd, GWLP_USERDATA) & kPanelWhite;
+      const bool white = GetWindowLongPtrW(hwnd, GWLP_USERDATA) & kPanelWhite;
       HBRUSH brush = white ? static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)) : GetSysColorBrush(COLOR_BTNFACE);
       FillRect(reinterpret_cast<HDC>(wp), &rc, brush);
       return 1;
@@ -43,9 +44,9 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-      return SendMessageA(RootOf(hwnd), msg, wp, lp);
+      return SendMessageW(RootOf(hwnd), msg, wp, lp);
     default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
@@ -55,17 +56,17 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CREATE:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-      SetWindowLongPtrA(hwnd, 0, 0);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(hwnd, 0, 0);
       return 0;
     case WM_SETFONT:
-      SetWindowLongPtrA(hwnd, 0, static_cast<LONG_PTR>(wp));
+      SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(wp));
       if (LOWORD(lp)) InvalidateRect(hwnd, nullptr, TRUE);
       return 0;
     case WM_GETFONT:
-      return GetWindowLongPtrA(hwnd, 0);
+      return GetWindowLongPtrW(hwnd, 0);
     case WM_SETTEXT: {
-      const LRESULT r = DefWindowProcA(hwnd, msg, wp, lp);
+      const LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
       InvalidateRect(hwnd, nullptr, TRUE);
       return r;
     }
@@ -78,20 +79,21 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       RECT rc;
       GetClientRect(hwnd, &rc);
       FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-      char text[1024];
-      const int length = GetWindowTextA(hwnd, text, sizeof text);
-      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrA(hwnd, 0)));
+      // The whole text, however long: nothing is cut.
+      std::vector<wchar_t> text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1);
+      const int length = GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0)));
       SetBkMode(dc, TRANSPARENT);
-      const bool hot = GetWindowLongPtrA(hwnd, GWLP_USERDATA) & kLinkHotFlag;
+      const bool hot = GetWindowLongPtrW(hwnd, GWLP_USERDATA) & kLinkHotFlag;
       SetTextColor(dc, !IsWindowEnabled(hwnd) ? GetSysColor(COLOR_GRAYTEXT) : hot ? kLinkHot : RGB(0, 0, 0));
-      DrawTextA(dc, text, length, &rc, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
+      DrawTextW(dc, text.data(), length, &rc, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
       SelectObject(dc, old);
       EndPaint(hwnd, &ps);
       return 0;
     }
     case WM_SETCURSOR: {
-      HCURSOR hand = LoadCursor(nullptr, IDC_HAND);
-      SetCursor(hand ? hand : LoadCursor(nullptr, IDC_ARROW));
+      HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+      SetCursor(hand ? hand : LoadCursorW(nullptr, IDC_ARROW));
       return TRUE;
     }
     case WM_MOUSEMOVE: {
@@ -99,10 +101,10 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       GetClientRect(hwnd, &rc);
       POINT pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       const bool inside = PtInRect(&rc, pt) != 0;
-      const bool hot = GetWindowLongPtrA(hwnd, GWLP_USERDATA) & kLinkHotFlag;
+      const bool hot = GetWindowLongPtrW(hwnd, GWLP_USERDATA) & kLinkHotFlag;
       if (inside && !hot) {
         SetCapture(hwnd);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, kLinkHotFlag);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, kLinkHotFlag);
         InvalidateRect(hwnd, nullptr, TRUE);
       } else if (!inside && hot) {
         ReleaseCapture();
@@ -110,7 +112,7 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_CAPTURECHANGED:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       InvalidateRect(hwnd, nullptr, TRUE);
       return 0;
     case WM_LBUTTONUP: {
@@ -118,55 +120,55 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       GetClientRect(hwnd, &rc);
       POINT pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       if (PtInRect(&rc, pt))
-        SendMessageA(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED),
+        SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED),
                      reinterpret_cast<LPARAM>(hwnd));
       return 0;
     }
     default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
 LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 bool RegisterClasses(HINSTANCE instance) {
-  WNDCLASSA wc = {};
+  WNDCLASSW wc = {};
   wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
 
-  if (!GetClassInfoA(instance, kWindowClass, &wc)) {
+  if (!GetClassInfoW(instance, kWindowClass, &wc)) {
     wc.lpfnWndProc = WizardProc;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWindowClass;
-    if (!RegisterClassA(&wc)) return false;
+    if (!RegisterClassW(&wc)) return false;
   }
-  WNDCLASSA panel = {};
-  if (!GetClassInfoA(instance, kPanelClass, &panel)) {
+  WNDCLASSW panel = {};
+  if (!GetClassInfoW(instance, kPanelClass, &panel)) {
     panel.hInstance = instance;
-    panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     panel.lpfnWndProc = PanelProc;
     panel.lpszClassName = kPanelClass;
-    if (!RegisterClassA(&panel)) return false;
+    if (!RegisterClassW(&panel)) return false;
   }
-  WNDCLASSA link = {};
-  if (!GetClassInfoA(instance, kLinkClass, &link)) {
+  WNDCLASSW link = {};
+  if (!GetClassInfoW(instance, kLinkClass, &link)) {
     link.hInstance = instance;
     link.lpfnWndProc = LinkProc;
     link.cbWndExtra = sizeof(LONG_PTR);
     link.lpszClassName = kLinkClass;
-    if (!RegisterClassA(&link)) return false;
+    if (!RegisterClassW(&link)) return false;
   }
   return true;
 }
 
 // Loads a system library by full path, so a copy beside the installer is never used.
-HMODULE LoadSystemLibrary(const char* name) {
-  char path[MAX_PATH + 32];
-  const UINT n = GetSystemDirectoryA(path, MAX_PATH);
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  wchar_t path[MAX_PATH + 32];
+  const UINT n = GetSystemDirectoryW(path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
-  lstrcatA(path, "\\");
-  lstrcatA(path, name);
-  return LoadLibraryA(path);
+  lstrcatW(path, L"\\");
+  lstrcatW(path, name);
+  return LoadLibraryW(path);
 }
 
 }  // namespace
@@ -182,7 +184,7 @@ struct WizardWindowSurface::Impl {
   bool holdCloseRequests = false;
   HFONT fonts[static_cast<int>(FontId::Count)] = {};
   HMODULE richEdit = nullptr;
-  const char* richClass = "RichEdit20A";
+  const wchar_t* richClass = L"RichEdit20W";
   std::map<int, HWND> controls;
   std::map<int, Colour> colours;
   std::map<int, int> listExtent;  // widest line of each list, for its horizontal scroll bar
@@ -214,13 +216,13 @@ struct WizardWindowSurface::Impl {
     HANDLE& given = images[number];
     LRESULT old = 0;
     if (image) {
-      LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-      SetWindowLongPtrA(h, GWL_STYLE, style | (isBitmap ? SS_BITMAP : SS_ICON));
-      old = SendMessageA(h, STM_SETIMAGE, isBitmap ? IMAGE_BITMAP : IMAGE_ICON, reinterpret_cast<LPARAM>(image));
+      LONG_PTR style = GetWindowLongPtrW(h, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+      SetWindowLongPtrW(h, GWL_STYLE, style | (isBitmap ? SS_BITMAP : SS_ICON));
+      old = SendMessageW(h, STM_SETIMAGE, isBitmap ? IMAGE_BITMAP : IMAGE_ICON, reinterpret_cast<LPARAM>(image));
     } else {
-      const LONG_PTR type = GetWindowLongPtrA(h, GWL_STYLE) & SS_TYPEMASK;
-      if (type == SS_BITMAP) old = SendMessageA(h, STM_SETIMAGE, IMAGE_BITMAP, 0);
-      if (type == SS_ICON) SendMessageA(h, STM_SETIMAGE, IMAGE_ICON, 0);
+      const LONG_PTR type = GetWindowLongPtrW(h, GWL_STYLE) & SS_TYPEMASK;
+      if (type == SS_BITMAP) old = SendMessageW(h, STM_SETIMAGE, IMAGE_BITMAP, 0);
+      if (type == SS_ICON) SendMessageW(h, STM_SETIMAGE, IMAGE_ICON, 0);
     }
     HANDLE previous = reinterpret_cast<HANDLE>(old);
     if (previous && previous != given && previous != image && GetObjectType(previous) == OBJ_BITMAP)
@@ -246,7 +248,7 @@ struct WizardWindowSurface::Impl {
       SetBkColor(dc, kWhite);
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     }
-    return DefWindowProcA(window, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+    return DefWindowProcW(window, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
   }
 
   void Command(WPARAM wp, LPARAM lp) {
@@ -277,11 +279,11 @@ namespace {
 
 LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
   }
-  auto* impl = reinterpret_cast<WizardWindowSurface::Impl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (!impl) return DefWindowProcA(hwnd, msg, wp, lp);
+  auto* impl = reinterpret_cast<WizardWindowSurface::Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!impl) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
     case WM_COMMAND:
       impl->Command(wp, lp);
@@ -295,51 +297,51 @@ LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       impl->events.push_back({WizardEvent::CloseRequest, WizardWindowNumber, 0});
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       impl->window = nullptr;
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
     default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
 struct ControlClass {
-  const char* className;
+  const wchar_t* className;
   DWORD style;
   DWORD exStyle;
 };
 
-ControlClass ClassFor(const ControlLayout& c, const char* richClass) {
+ControlClass ClassFor(const ControlLayout& c, const wchar_t* richClass) {
   const DWORD base = WS_CHILD | WS_VISIBLE;
   switch (c.kind) {
     case ControlKind::Panel:
       return {kPanelClass, base | WS_CLIPSIBLINGS,
               static_cast<DWORD>(WS_EX_CONTROLPARENT | (c.sunkenEdge ? WS_EX_STATICEDGE : 0))};
     case ControlKind::Label:
-      return {"STATIC", base | SS_NOPREFIX | (c.centred ? SS_CENTER : SS_LEFT), 0};
+      return {L"STATIC", base | SS_NOPREFIX | (c.centred ? SS_CENTER : SS_LEFT), 0};
     case ControlKind::Image:
       // Becomes SS_BITMAP or SS_ICON when it gets an image; an empty image
       // static would leave its area unpainted.
-      return {"STATIC", base | SS_LEFT, 0};
+      return {L"STATIC", base | SS_LEFT, 0};
     case ControlKind::RichView:
       return {richClass,
               base | WS_TABSTOP | ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL |
                   ES_AUTOHSCROLL | ES_NOHIDESEL,
               WS_EX_CLIENTEDGE};
     case ControlKind::Radio:
-      return {"BUTTON", base | BS_AUTORADIOBUTTON | (c.groupStart ? WS_GROUP | WS_TABSTOP : 0), 0};
+      return {L"BUTTON", base | BS_AUTORADIOBUTTON | (c.groupStart ? WS_GROUP | WS_TABSTOP : 0), 0};
     case ControlKind::CheckBox:
-      return {"BUTTON", base | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+      return {L"BUTTON", base | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
     case ControlKind::Edit:
-      return {"EDIT", base | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+      return {L"EDIT", base | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::Button:
-      return {"BUTTON", base | WS_TABSTOP | BS_PUSHBUTTON, 0};
+      return {L"BUTTON", base | WS_TABSTOP | BS_PUSHBUTTON, 0};
     case ControlKind::ListBox:
-      return {"LISTBOX", base | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
+      return {L"LISTBOX", base | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
     case ControlKind::Hyperlink:
       return {kLinkClass, base | WS_TABSTOP, 0};
   }
-  return {"STATIC", base, 0};
+  return {L"STATIC", base, 0};
 }
 
 // Width and height of a bitmap or icon, {0, 0} when unknown.
@@ -348,15 +350,15 @@ SIZE ImageSize(HANDLE image, bool& isBitmap) {
   isBitmap = GetObjectType(image) == OBJ_BITMAP;
   if (isBitmap) {
     BITMAP bm;
-    if (GetObjectA(image, sizeof bm, &bm)) size = {bm.bmWidth, bm.bmHeight};
+    if (GetObjectW(image, sizeof bm, &bm)) size = {bm.bmWidth, bm.bmHeight};
     return size;
   }
   ICONINFO info;
   if (GetIconInfo(static_cast<HICON>(image), &info)) {
     BITMAP bm;
-    if (info.hbmColor && GetObjectA(info.hbmColor, sizeof bm, &bm)) {
+    if (info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm)) {
       size = {bm.bmWidth, bm.bmHeight};
-    } else if (info.hbmMask && GetObjectA(info.hbmMask, sizeof bm, &bm)) {
+    } else if (info.hbmMask && GetObjectW(info.hbmMask, sizeof bm, &bm)) {
       size = {bm.bmWidth, bm.bmHeight / 2};
     }
     if (info.hbmColor) DeleteObject(info.hbmColor);
@@ -390,17 +392,17 @@ void WizardWindowSurface::Disable(int control) {
 }
 
 void WizardWindowSurface::SetText(int control, const std::string& text) {
-  if (HWND h = impl_->Control(control)) SetWindowTextA(h, text.c_str());
+  if (HWND h = impl_->Control(control)) SetWindowTextW(h, Wide(text).c_str());
 }
 
 std::string WizardWindowSurface::GetText(int control) const {
   HWND h = impl_->Control(control);
   if (!h) return std::string();
-  const int length = GetWindowTextLengthA(h);
+  const int length = GetWindowTextLengthW(h);
   if (length <= 0) return std::string();
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-  const int got = GetWindowTextA(h, buffer.data(), length + 1);
-  return std::string(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+  const int got = GetWindowTextW(h, buffer.data(), length + 1);
+  return Narrow(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
 void WizardWindowSurface::SetState(int control, std::intptr_t state) {
@@ -410,10 +412,10 @@ void WizardWindowSurface::SetState(int control, std::intptr_t state) {
   switch (layout->kind) {
     case ControlKind::Radio:
     case ControlKind::CheckBox:
-      SendMessageA(h, BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
+      SendMessageW(h, BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
       break;
     case ControlKind::ListBox:
-      SendMessageA(h, LB_SETCURSEL, static_cast<WPARAM>(state), 0);
+      SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(state), 0);
       break;
     case ControlKind::Image:
       SetImage(control, static_cast<ImageHandle>(state));
@@ -430,12 +432,12 @@ std::intptr_t WizardWindowSurface::GetState(int control) const {
   switch (layout->kind) {
     case ControlKind::Radio:
     case ControlKind::CheckBox:
-      return SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+      return SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
     case ControlKind::ListBox:
-      return static_cast<std::intptr_t>(SendMessageA(h, LB_GETCURSEL, 0, 0));
+      return static_cast<std::intptr_t>(SendMessageW(h, LB_GETCURSEL, 0, 0));
     case ControlKind::Image: {
-      const LRESULT bitmap = SendMessageA(h, STM_GETIMAGE, IMAGE_BITMAP, 0);
-      return static_cast<std::intptr_t>(bitmap ? bitmap : SendMessageA(h, STM_GETIMAGE, IMAGE_ICON, 0));
+      const LRESULT bitmap = SendMessageW(h, STM_GETIMAGE, IMAGE_BITMAP, 0);
+      return static_cast<std::intptr_t>(bitmap ? bitmap : SendMessageW(h, STM_GETIMAGE, IMAGE_ICON, 0));
     }
     default:
       return 0;
@@ -445,20 +447,21 @@ std::intptr_t WizardWindowSurface::GetState(int control) const {
 void WizardWindowSurface::AddListLine(int control, int position, const std::string& text) {
   HWND h = impl_->Control(control);
   if (!h) return;
-  SendMessageA(h, LB_INSERTSTRING, static_cast<WPARAM>(position < 0 ? -1 : position),
-               reinterpret_cast<LPARAM>(text.c_str()));
+  const std::wstring line = Wide(text);
+  SendMessageW(h, LB_INSERTSTRING, static_cast<WPARAM>(position < 0 ? -1 : position),
+               reinterpret_cast<LPARAM>(line.c_str()));
   // Widen the horizontal scroll range to the longest line.
   HDC dc = GetDC(h);
   if (dc) {
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
     SIZE size = {0, 0};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(h, dc);
     int& widest = impl_->listExtent[control];
     if (size.cx + 8 > widest) {
       widest = size.cx + 8;
-      SendMessageA(h, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
+      SendMessageW(h, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
     }
   }
 }
@@ -466,14 +469,14 @@ void WizardWindowSurface::AddListLine(int control, int position, const std::stri
 void WizardWindowSurface::SetListLine(int control, int position, const std::string& text) {
   HWND h = impl_->Control(control);
   if (!h || position < 0) return;
-  const LRESULT count = SendMessageA(h, LB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(h, LB_GETCOUNT, 0, 0);
   if (position >= count) return;
-  const LRESULT selected = SendMessageA(h, LB_GETCURSEL, 0, 0);
-  SendMessageA(h, WM_SETREDRAW, FALSE, 0);
-  SendMessageA(h, LB_DELETESTRING, static_cast<WPARAM>(position), 0);
-  SendMessageA(h, WM_SETREDRAW, TRUE, 0);
+  const LRESULT selected = SendMessageW(h, LB_GETCURSEL, 0, 0);
+  SendMessageW(h, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(h, LB_DELETESTRING, static_cast<WPARAM>(position), 0);
+  SendMessageW(h, WM_SETREDRAW, TRUE, 0);
   AddListLine(control, position, text);
-  if (selected == position) SendMessageA(h, LB_SETCURSEL, static_cast<WPARAM>(position), 0);
+  if (selected == position) SendMessageW(h, LB_SETCURSEL, static_cast<WPARAM>(position), 0);
 }
 
 void WizardWindowSurface::SetImage(int control, ImageHandle image) {
@@ -505,21 +508,21 @@ void WizardWindowSurface::RegisterControlColour(int control, std::uint32_t text,
 
 void WizardWindowSurface::AddSeparator() {
   if (!impl_->window) return;
-  CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 300, 483, 2, impl_->window,
-                  nullptr, GetModuleHandleA(nullptr), nullptr);
+  CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 300, 483, 2, impl_->window,
+                  nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 bool WizardWindowSurface::WaitForEvent(WizardEvent& event) {
   while (impl_->events.empty()) {
     MSG msg;
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) {
       if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
-    if (impl_->window && IsDialogMessageA(impl_->window, &msg)) continue;
+    if (impl_->window && IsDialogMessageW(impl_->window, &msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   event = impl_->events.front();
   impl_->events.pop_front();
@@ -528,14 +531,14 @@ bool WizardWindowSurface::WaitForEvent(WizardEvent& event) {
 
 void WizardWindowSurface::ProcessPendingMessages() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (impl_->window && IsDialogMessageA(impl_->window, &msg)) continue;
+    if (impl_->window && IsDialogMessageW(impl_->window, &msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   bool closeRequested = false;
   for (const WizardEvent& event : impl_->events) closeRequested |= event.kind == WizardEvent::CloseRequest;
@@ -548,7 +551,7 @@ void WizardWindowSurface::HoldCloseRequests(bool hold) { impl_->holdCloseRequest
 
 std::unique_ptr<WizardWindowSurface> BuildWizardWindow(const InterfaceTexts& texts, const std::string& titel,
                                                        const std::string& version, ImageHandle headerIcon) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!RegisterClasses(instance)) return nullptr;
   auto impl = std::make_unique<WizardWindowSurface::Impl>();
 
@@ -559,19 +562,19 @@ std::unique_ptr<WizardWindowSurface> BuildWizardWindow(const InterfaceTexts& tex
   impl->fonts[0] = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (int i = 1; i < static_cast<int>(FontId::Count); ++i) {
     const FontSpec& spec = FontSpecOf(static_cast<FontId>(i));
-    impl->fonts[i] = CreateFontA(FontHeightForDpi(spec.points, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+    impl->fonts[i] = CreateFontW(FontHeightForDpi(spec.points, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH | FF_DONTCARE, spec.face);
+                                 DEFAULT_PITCH | FF_DONTCARE, Wide(spec.face).c_str());
   }
   // The stock font is not ours to delete.
   HFONT stock = impl->fonts[0];
   impl->fonts[0] = nullptr;
 
   // Rich edit 2.0 when it loads, else 1.0.
-  impl->richEdit = LoadSystemLibrary("RICHED20.DLL");
+  impl->richEdit = LoadSystemLibrary(L"RICHED20.DLL");
   if (!impl->richEdit) {
-    impl->richEdit = LoadSystemLibrary("RICHED32.DLL");
-    impl->richClass = "RichEdit";
+    impl->richEdit = LoadSystemLibrary(L"RICHED32.DLL");
+    impl->richClass = L"RichEdit";
   }
 
   // 2. The window, hidden, caption only, centred (cut to the screen when larger).
@@ -591,7 +594,7 @@ std::unique_ptr<WizardWindowSurface> BuildWizardWindow(const InterfaceTexts& tex
     y = 0;
   }
   const std::string title = WizardWindowTitle(titel, version);
-  impl->window = CreateWindowExA(WS_EX_CONTROLPARENT, kWindowClass, title.c_str(), style, x, y, width, height,
+  impl->window = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Wide(title).c_str(), style, x, y, width, height,
                                  nullptr, nullptr, instance, impl.get());
   if (!impl->window) return nullptr;
 
@@ -601,17 +604,17 @@ std::unique_ptr<WizardWindowSurface> BuildWizardWindow(const InterfaceTexts& tex
     if (!parent) continue;
     const ControlClass cls = ClassFor(c, impl->richClass);
     const std::string text = InitialControlText(c, texts);
-    HWND h = CreateWindowExA(cls.exStyle, cls.className, text.c_str(), cls.style, c.x, c.y, c.width, c.height,
+    HWND h = CreateWindowExW(cls.exStyle, cls.className, Wide(text).c_str(), cls.style, c.x, c.y, c.width, c.height,
                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.number)), instance, nullptr);
     if (!h) continue;
     impl->controls[c.number] = h;
-    if (c.kind == ControlKind::Panel && c.white) SetWindowLongPtrA(h, GWLP_USERDATA, kPanelWhite);
+    if (c.kind == ControlKind::Panel && c.white) SetWindowLongPtrW(h, GWLP_USERDATA, kPanelWhite);
     if (c.kind != ControlKind::Panel && c.kind != ControlKind::Image) {
       HFONT font = c.font == FontId::Default ? stock : impl->fonts[static_cast<int>(c.font)];
-      SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     // 4. Rich views wrap at their own width.
-    if (c.kind == ControlKind::RichView) SendMessageA(h, EM_SETTARGETDEVICE, 0, 0);
+    if (c.kind == ControlKind::RichView) SendMessageW(h, EM_SETTARGETDEVICE, 0, 0);
   }
 
   auto surface = std::unique_ptr<WizardWindowSurface>(new WizardWindowSurface(std::move(impl)));

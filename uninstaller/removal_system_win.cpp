@@ -5,9 +5,12 @@
 #include <shobjidl.h>
 #include <tlhelp32.h>
 
+#include <vector>
+
 #include "core/companions.h"
 #include "services/folders.h"
 #include "services/registry.h"
+#include "services/wide_win.h"
 #include "uninstaller/uninstall_win.h"
 
 namespace brindorel {
@@ -31,24 +34,25 @@ PathKind KindOf(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? PathKind::LinkedFolder : PathKind::Folder;
 }
 
-using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 
 // The full image path of a process; false when it cannot be read.
 bool ProcessImagePath(DWORD processId, std::string& path) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   auto query = kernel == nullptr ? nullptr
                                  : reinterpret_cast<QueryImageName>(
-                                       reinterpret_cast<void*>(GetProcAddress(kernel, "QueryFullProcessImageNameA")));
+                                       reinterpret_cast<void*>(GetProcAddress(kernel, "QueryFullProcessImageNameW")));
   if (query != nullptr) {
     const DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
     HANDLE process = OpenProcess(kQueryLimitedInformation, FALSE, processId);
     if (process != nullptr) {
-      char buffer[MAX_PATH * 2];
-      DWORD size = sizeof buffer;
-      const BOOL ok = query(process, 0, buffer, &size);
+      // Image paths may be long; the size is in characters.
+      std::vector<wchar_t> buffer(32768);
+      DWORD size = static_cast<DWORD>(buffer.size());
+      const BOOL ok = query(process, 0, buffer.data(), &size);
       CloseHandle(process);
-      if (ok && size < sizeof buffer) {
-        path.assign(buffer, size);
+      if (ok && size < buffer.size()) {
+        path = Narrow(buffer.data(), size);
         return true;
       }
     }
@@ -56,33 +60,42 @@ bool ProcessImagePath(DWORD processId, std::string& path) {
   // Older systems: the first module of the process is its image.
   HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
   if (modules == INVALID_HANDLE_VALUE) return false;
-  MODULEENTRY32 module{};
+  MODULEENTRY32W module{};
   module.dwSize = sizeof module;
-  bool found = Module32First(modules, &module) != FALSE;
-  if (found) {
-    module.szExePath[sizeof module.szExePath - 1] = '\0';
-    path = module.szExePath;
-  }
+  bool found = Module32FirstW(modules, &module) != FALSE;
+  if (found) path = NarrowUntilZero(module.szExePath, MAX_PATH);
   CloseHandle(modules);
   return found;
+}
+
+constexpr int kLinkTextUnits = 32768;
+
+// The file-system path of a link's item list; empty when it has none.
+std::string ItemListPath(IShellLinkW* link) {
+  LPITEMIDLIST list = nullptr;
+  if (FAILED(link->GetIDList(&list)) || list == nullptr) return "";
+  wchar_t path[MAX_PATH + 1] = {};
+  const BOOL found = SHGetPathFromIDListW(list, path);
+  CoTaskMemFree(list);
+  return found ? NarrowUntilZero(path, MAX_PATH) : "";
 }
 
 }  // namespace
 
 bool WindowsRemovalSystem::DeleteRegistryValue(std::uint32_t root, const std::string& key, const std::string& name) {
   HKEY handle = nullptr;
-  const LONG opened = RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_SET_VALUE, &handle);
+  const LONG opened = RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_SET_VALUE, &handle);
   if (opened != ERROR_SUCCESS) return Gone(static_cast<DWORD>(opened));
-  const LONG deleted = RegDeleteValueA(handle, name.c_str());
+  const LONG deleted = RegDeleteValueW(handle, Wide(name).c_str());
   RegCloseKey(handle);
   return deleted == ERROR_SUCCESS || Gone(static_cast<DWORD>(deleted));
 }
 
 bool WindowsRemovalSystem::RegistryKeyIsEmpty(std::uint32_t root, const std::string& key) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
   DWORD subkeys = 1, values = 1;
-  const LONG queried = RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+  const LONG queried = RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                                         nullptr, nullptr, nullptr, nullptr);
   RegCloseKey(handle);
   return queried == ERROR_SUCCESS && subkeys == 0 && values == 0;
@@ -91,14 +104,14 @@ bool WindowsRemovalSystem::RegistryKeyIsEmpty(std::uint32_t root, const std::str
 bool WindowsRemovalSystem::DeleteRegistryKey(std::uint32_t root, const std::string& key) {
   // An empty name would stand for the root itself: refused.
   if (key.empty()) return false;
-  // RegDeleteKeyA removes one key without subkeys; it never takes a tree.
-  const LONG deleted = RegDeleteKeyA(RootKey(root), key.c_str());
+  // RegDeleteKeyW removes one key without subkeys; it never takes a tree.
+  const LONG deleted = RegDeleteKeyW(RootKey(root), Wide(key).c_str());
   return deleted == ERROR_SUCCESS || Gone(static_cast<DWORD>(deleted));
 }
 
 bool WindowsRemovalSystem::RegistryKeyExists(std::uint32_t root, const std::string& key) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
   RegCloseKey(handle);
   return true;
 }
@@ -109,36 +122,37 @@ std::string WindowsRemovalSystem::ReadRegistryValue(std::uint32_t root, const st
 }
 
 PathKind WindowsRemovalSystem::QueryPath(const std::string& path) {
-  return KindOf(GetFileAttributesA(WithoutTrailingSeparator(path).c_str()));
+  return KindOf(GetFileAttributesW(WidePath(WithoutTrailingSeparator(path)).c_str()));
 }
 
 ShortcutTarget WindowsRemovalSystem::ReadShortcut(const std::string& linkFile) {
   ShortcutTarget target;
-  const int needed = MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, nullptr, 0);
-  if (needed <= 0 || needed > 32768) return target;
-  std::vector<wchar_t> wide(static_cast<std::size_t>(needed));
-  if (MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wide.data(), needed) != needed) return target;
+  if (linkFile.empty()) return target;
+  const std::wstring wide = Wide(linkFile);
   const HRESULT init = CoInitialize(nullptr);
   const bool initialised = init == S_OK || init == S_FALSE;
   if (!initialised && init != RPC_E_CHANGED_MODE) return target;
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                  reinterpret_cast<void**>(&link))) &&
       link != nullptr) {
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file != nullptr) {
-      if (SUCCEEDED(file->Load(wide.data(), STGM_READ))) {
-        char path[MAX_PATH + 1] = {};
-        char arguments[1024] = {};
-        // The stored path as it is: no search for a moved target.
-        if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) {
-          path[MAX_PATH] = '\0';
-          target.path = path;
-          if (SUCCEEDED(link->GetArguments(arguments, sizeof arguments - 1))) {
-            arguments[sizeof arguments - 1] = '\0';
-            target.arguments = arguments;
-          }
-          target.read = !target.path.empty();
+      if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+        // Buffers larger than anything a link holds: nothing is cut.
+        std::vector<wchar_t> text(kLinkTextUnits + 1, L'\0');
+        // The target as the link's item list names it, else its stored path
+        // as it is (no search for a moved target). Some systems store that
+        // path in the 8-bit code page, where a character it cannot hold
+        // reads as "?"; the item list keeps every character.
+        target.path = ItemListPath(link);
+        if (target.path.empty() && SUCCEEDED(link->GetPath(text.data(), kLinkTextUnits, nullptr, SLGP_RAWPATH)))
+          target.path = NarrowUntilZero(text.data(), kLinkTextUnits);
+        if (!target.path.empty()) {
+          text[0] = L'\0';
+          if (SUCCEEDED(link->GetArguments(text.data(), kLinkTextUnits)))
+            target.arguments = NarrowUntilZero(text.data(), kLinkTextUnits);
+          target.read = true;
         }
       }
       file->Release();
@@ -150,37 +164,37 @@ ShortcutTarget WindowsRemovalSystem::ReadShortcut(const std::string& linkFile) {
 }
 
 bool WindowsRemovalSystem::DeleteOneFile(const std::string& path) {
-  if (DeleteFileA(path.c_str())) return true;
+  if (DeleteFileW(WidePath(path).c_str())) return true;
   return Gone(GetLastError());
 }
 
 void WindowsRemovalSystem::ClearReadOnly(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring wide = WidePath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
-  SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  SetFileAttributesW(wide.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
 bool WindowsRemovalSystem::ScheduleDeletion(const std::string& path) {
-  return MoveFileExA(WithoutTrailingSeparator(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  return MoveFileExW(WidePath(WithoutTrailingSeparator(path)).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
 bool WindowsRemovalSystem::RemoveFolderOnly(const std::string& path) {
   const std::string folder = WithoutTrailingSeparator(path);
-  if (RemoveDirectoryA(folder.c_str())) return true;
+  if (RemoveDirectoryW(WidePath(folder).c_str())) return true;
   return Gone(GetLastError());
 }
 
 std::vector<FolderItem> WindowsRemovalSystem::ListFolder(const std::string& folder) {
   std::vector<FolderItem> items;
-  WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA((WithTrailingSeparator(folder) + "*").c_str(), &found);
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(WidePath(WithTrailingSeparator(folder) + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return items;
   do {
-    found.cFileName[sizeof found.cFileName - 1] = '\0';
-    const std::string name = found.cFileName;
+    const std::string name = NarrowUntilZero(found.cFileName, MAX_PATH);
     if (name == "." || name == "..") continue;
     items.push_back({name, KindOf(found.dwFileAttributes)});
-  } while (FindNextFileA(search, &found));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return items;
 }
@@ -206,11 +220,10 @@ bool InstalledProgramRuns(const UninstallData& data) {
   if (list == INVALID_HANDLE_VALUE) return false;
   const DWORD self = GetCurrentProcessId();
   bool running = false;
-  PROCESSENTRY32 entry{};
+  PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(list, &entry); more && !running; more = Process32Next(list, &entry)) {
-    entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
-    if (ProcessCountsAsTarget(entry.th32ProcessID, self, entry.szExeFile, data.progExe)) {
+  for (BOOL more = Process32FirstW(list, &entry); more && !running; more = Process32NextW(list, &entry)) {
+    if (ProcessCountsAsTarget(entry.th32ProcessID, self, NarrowUntilZero(entry.szExeFile, MAX_PATH), data.progExe)) {
       // Same file name: the full path decides; a path that cannot be read
       // (another user's process) counts, removing under a running program
       // is never attempted.

@@ -8,10 +8,12 @@
 #include <windows.h>
 
 #include "core/companions.h"
+#include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
 #include "services/process_runner.h"
 #include "services/text.h"
+#include "services/wide_win.h"
 #include "uninstaller/uninstall_window.h"
 #include "uninstaller/uninstall_win.h"
 
@@ -20,12 +22,7 @@ namespace {
 
 constexpr DWORD kOriginWaitMilliseconds = 30000;
 
-std::string OwnImagePath() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return "";
-  return std::string(buffer, length);
-}
+std::string OwnImagePath() { return GetOwnProgramPath(); }
 
 // The record of `folder`; false when there is none.
 bool LoadRecord(const std::string& folder, UninstallData& data) {
@@ -38,7 +35,8 @@ bool LoadRecord(const std::string& folder, UninstallData& data) {
 void ShowError(HWND owner, const UninstallData& data, TextId text, const std::string& detail) {
   std::string message = UninstallText(data, text);
   if (!detail.empty()) message += "\n" + detail;
-  MessageBoxA(owner, message.c_str(), UninstallText(data, TextId::UninstallerTitel).c_str(), MB_OK | MB_ICONERROR);
+  MessageBoxW(owner, Wide(message).c_str(), Wide(UninstallText(data, TextId::UninstallerTitel)).c_str(),
+              MB_OK | MB_ICONERROR);
 }
 
 // The copy's result for the original, on the pipe that is its standard
@@ -62,9 +60,9 @@ class PumpingRemovalSystem : public WindowsRemovalSystem {
  public:
   void Progress() override {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
 };
@@ -118,7 +116,7 @@ class UninstallRunningCheck : public RunningCheckSystem {
   bool WarningAnsweredOk() override {
     if (silent_) return false;
     std::string message = UninstallText(data_, TextId::UninstallerError) + "\n" + data_.progName;
-    return MessageBoxA(owner_, message.c_str(), UninstallText(data_, TextId::UninstallerTitel).c_str(),
+    return MessageBoxW(owner_, Wide(message).c_str(), Wide(UninstallText(data_, TextId::UninstallerTitel)).c_str(),
                        MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
   }
 
@@ -142,7 +140,9 @@ struct WindowRun {
 
 HWND Control(HWND window, int number) { return GetDlgItem(window, number); }
 
-void SetText(HWND window, int number, const std::string& text) { SetWindowTextA(Control(window, number), text.c_str()); }
+void SetText(HWND window, int number, const std::string& text) {
+  SetWindowTextW(Control(window, number), Wide(text).c_str());
+}
 
 void StartWork(HWND window, WindowRun& w) {
   const UninstallData& data = *w.data;
@@ -153,7 +153,7 @@ void StartWork(HWND window, WindowRun& w) {
     return;
   }
   const bool delAll =
-      !data.noDelAll && SendMessageA(Control(window, kUninstallDelAllBox), BM_GETCHECK, 0, 0) == BST_CHECKED;
+      !data.noDelAll && SendMessageW(Control(window, kUninstallDelAllBox), BM_GETCHECK, 0, 0) == BST_CHECKED;
   w.state = WindowState::Working;
   EnableWindow(Control(window, kUninstallOkButton), FALSE);
   EnableWindow(Control(window, kUninstallCancelButton), FALSE);
@@ -170,11 +170,11 @@ void StartWork(HWND window, WindowRun& w) {
 }
 
 LRESULT CALLBACK UninstallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* w = reinterpret_cast<WindowRun*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* w = reinterpret_cast<WindowRun*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_NCCREATE: {
-      auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
       break;
     }
     case WM_COMMAND:
@@ -200,28 +200,29 @@ LRESULT CALLBACK UninstallWindowProc(HWND window, UINT message, WPARAM wParam, L
     default:
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND AddControl(HWND parent, const char* type, DWORD style, int number, const std::string& text, int x, int y,
+HWND AddControl(HWND parent, const wchar_t* type, DWORD style, int number, const std::string& text, int x, int y,
                 int width, int height) {
-  HWND control = CreateWindowExA(0, type, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), GetModuleHandleA(nullptr),
-                                 nullptr);
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  HWND control = CreateWindowExW(0, type, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
+                                 GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   return control;
 }
 
 std::uint32_t RunWindow(CopyRun& run, const UninstallData& data) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA windowClass{};
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = UninstallWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(100));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(100));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kUninstallWindowClass;
-  RegisterClassA(&windowClass);
+  const std::wstring className = Wide(kUninstallWindowClass);
+  windowClass.lpszClassName = className.c_str();
+  RegisterClassW(&windowClass);
 
   WindowRun w;
   w.run = &run;
@@ -230,34 +231,34 @@ std::uint32_t RunWindow(CopyRun& run, const UninstallData& data) {
   RECT frame = {0, 0, 420, 250};
   AdjustWindowRect(&frame, style, FALSE);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  HWND window = CreateWindowExA(0, kUninstallWindowClass, UninstallText(data, TextId::UninstallerTitel).c_str(),
+  HWND window = CreateWindowExW(0, className.c_str(), Wide(UninstallText(data, TextId::UninstallerTitel)).c_str(),
                                 style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
                                 instance, &w);
   if (window == nullptr) return kUninstallIncomplete;
-  AddControl(window, "STATIC", SS_LEFT, kUninstallInfoLabel, UninstallText(data, TextId::UninstallerUninstInfo), 16,
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallInfoLabel, UninstallText(data, TextId::UninstallerUninstInfo), 16,
              14, 388, 18);
-  AddControl(window, "STATIC", SS_LEFT, kUninstallNameLabel, data.progName + " " + data.version, 32, 38, 372, 18);
-  AddControl(window, "STATIC", SS_LEFT, kUninstallMessageLabel, UninstallText(data, TextId::UninstallerMsg), 16, 64,
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallNameLabel, data.progName + " " + data.version, 32, 38, 372, 18);
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallMessageLabel, UninstallText(data, TextId::UninstallerMsg), 16, 64,
              388, 32);
   if (!data.noDelAll) {
     // Unchecked: the user's own files stay unless asked for.
-    AddControl(window, "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, kUninstallDelAllBox,
+    AddControl(window, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, kUninstallDelAllBox,
                UninstallText(data, TextId::UninstallerDelAll), 16, 100, 388, 20);
   }
-  AddControl(window, "STATIC", SS_LEFT, kUninstallStatusLabel, "", 16, 128, 388, 76);
-  AddControl(window, "BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, kUninstallOkButton,
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallStatusLabel, "", 16, 128, 388, 76);
+  AddControl(window, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, kUninstallOkButton,
              UninstallText(data, TextId::UninstallerOK), 228, 212, 84, 26);
-  AddControl(window, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kUninstallCancelButton,
+  AddControl(window, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kUninstallCancelButton,
              UninstallText(data, TextId::UninstallerCancel), 320, 212, 84, 26);
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
 
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageA(window, &message)) continue;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(window, &message)) continue;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   if (!w.handedOver) HandOver(w.code);
   return w.code;
@@ -297,14 +298,14 @@ std::uint32_t RunOriginal(const UninstallArguments& arguments) {
   const std::string temp = GetTempFolder();
   const std::uint32_t self = GetCurrentProcessId();
   const std::string copy = temp + "BrindorelUninstall" + UnsignedToText(self) + ".exe";
-  if (temp.empty() || IsBelowFolder(temp, folder) || !CopyFileA(image.c_str(), copy.c_str(), FALSE)) {
+  if (temp.empty() || IsBelowFolder(temp, folder) || CopyOneFile(image, copy) == 0) {
     if (!arguments.silent) ShowError(nullptr, data, TextId::UninstallerError, copy);
     return kUninstallIncomplete;
   }
   const ProgramHandle program = StartProgram(copy, CopyArguments(arguments.silent, self, folder), temp,
                                              StartKeep | StartReadOutput);
   if (program == 0) {
-    DeleteFileA(copy.c_str());
+    DeleteFileW(WidePath(copy).c_str());
     if (!arguments.silent) ShowError(nullptr, data, TextId::UninstallerError, copy);
     return kUninstallIncomplete;
   }

@@ -4,3 +4,5 @@
 #include <string>
 
 template class std::basic_string<char>;
+// The same for the wide strings of the Windows edge.
+template class std::basic_string<wchar_t>;

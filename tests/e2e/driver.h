@@ -1,7 +1,8 @@
 // A small driver for whole-installer runs under Wine: starts a program, finds
 // its top-level windows and their numbered controls (searching all child
 // windows, since controls sit inside panels), reads what a person would see,
-// clicks, types, answers message boxes and takes screenshots.
+// clicks, types, answers message boxes and takes screenshots. Texts and paths
+// are UTF-8, as in the programs; every call goes to the system in UTF-16.
 #pragma once
 
 #include <windows.h>

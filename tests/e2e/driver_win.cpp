@@ -3,7 +3,23 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "services/utf8.h"
+
 namespace brindorel::e2e {
+
+namespace {
+
+// The driver's texts are UTF-8, as the programs' own are.
+std::wstring ToWide(const std::string& text) {
+  const std::u16string units = Utf8ToUtf16(text);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string Narrow(const std::wstring& wide) {
+  return Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
+}
+
+}  // namespace
 
 Process::~Process() {
   if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
@@ -11,12 +27,13 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::string& commandLine, const std::string& directory) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info_) != 0;
+  std::wstring line = ToWide(commandLine);
+  line.push_back(L'\0');
+  const std::wstring folder = ToWide(directory);
+  return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info_) != 0;
 }
 
 bool Process::Wait(DWORD milliseconds) {
@@ -63,10 +80,10 @@ BOOL CALLBACK CollectTop(HWND window, LPARAM param) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof(name));
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
   // Tooltips and input-method windows are never what a test looks for.
-  std::string cls(name);
+  const std::string cls = Narrow(name);
   if (cls == "tooltips_class32" || cls == "IME" || cls == "MSCTFIME UI") return TRUE;
   if (search->className.empty() || cls == search->className) search->found.push_back(window);
   return TRUE;
@@ -112,11 +129,7 @@ std::string WindowText(HWND window) {
     return std::string();
   }
   wide.resize(got < wide.size() ? static_cast<std::size_t>(got) : wide.size() - 1);
-  if (wide.empty()) return std::string();
-  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], bytes, nullptr, nullptr);
-  return text;
+  return Narrow(wide);
 }
 
 SIZE ClientSize(HWND window) {
@@ -129,24 +142,24 @@ ControlInfo Describe(HWND control) {
   ControlInfo info;
   info.handle = control;
   info.number = GetDlgCtrlID(control);
-  char name[256] = {};
-  GetClassNameA(control, name, sizeof(name));
-  info.className = name;
+  wchar_t name[256] = {};
+  GetClassNameW(control, name, 256);
+  info.className = Narrow(name);
   info.text = WindowText(control);
-  LONG style = GetWindowLongA(control, GWL_STYLE);
+  LONG style = GetWindowLongW(control, GWL_STYLE);
   info.visible = (style & WS_VISIBLE) != 0;
   info.shown = IsWindowVisible(control) != 0;
   info.enabled = IsWindowEnabled(control) != 0;
   HWND parent = GetParent(control);
   GetWindowRect(control, &info.rect);
   MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&info.rect), 2);
-  if (parent != nullptr && (GetWindowLongA(parent, GWL_STYLE) & WS_CHILD) != 0)
+  if (parent != nullptr && (GetWindowLongW(parent, GWL_STYLE) & WS_CHILD) != 0)
     info.parentNumber = GetDlgCtrlID(parent);
-  auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+  auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
   if (font != nullptr) {
-    LOGFONTA logfont{};
-    if (GetObjectA(font, sizeof(logfont), &logfont) != 0) {
-      info.fontFace = logfont.lfFaceName;
+    LOGFONTW logfont{};
+    if (GetObjectW(font, sizeof(logfont), &logfont) != 0) {
+      info.fontFace = Narrow(logfont.lfFaceName);
       info.fontHeight = logfont.lfHeight;
       info.fontWeight = logfont.lfWeight;
     }
@@ -185,7 +198,7 @@ bool WaitClickable(HWND window, int number, DWORD milliseconds) {
   }
 }
 
-void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
+void Click(HWND control) { PostMessageW(control, BM_CLICK, 0, 0); }
 
 bool ClickWhenClickable(HWND window, int number, DWORD milliseconds) {
   if (!WaitClickable(window, number, milliseconds)) return false;
@@ -195,31 +208,24 @@ bool ClickWhenClickable(HWND window, int number, DWORD milliseconds) {
 }
 
 void SetFieldText(HWND control, const std::string& text) {
-  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  const std::wstring wide = ToWide(text);
+  SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void RequestClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+void RequestClose(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
 
 void AnswerMessageBox(HWND box, int command) {
   HWND button = GetDlgItem(box, command);
   if (button != nullptr) {
-    PostMessageA(button, BM_CLICK, 0, 0);
+    PostMessageW(button, BM_CLICK, 0, 0);
   } else {
-    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(command), 0);
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(command), 0);
   }
 }
 
 int ListCount(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
 
 namespace {
-
-std::string Narrow(const std::wstring& wide) {
-  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0)
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], bytes, nullptr, nullptr);
-  return text;
-}
 
 std::string ItemText(HWND control, UINT lengthMessage, UINT textMessage, int index) {
   LRESULT length = SendMessageW(control, lengthMessage, static_cast<WPARAM>(index), 0);
@@ -350,7 +356,7 @@ bool SaveScreenshot(HWND window, const std::string& path) {
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     file.bfSize = file.bfOffBits + imageSize;
-    FILE* out = std::fopen(path.c_str(), "wb");
+    FILE* out = _wfopen(ToWide(path).c_str(), L"wb");
     if (out != nullptr) {
       ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
            std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&

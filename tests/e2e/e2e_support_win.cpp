@@ -9,15 +9,15 @@
 #include <iterator>
 
 #include "driver.h"
+#include "services/folders.h"
+#include "services/wide_win.h"
 
 namespace brindorel::e2e {
 
 const char kWizardClass[] = "BrindorelWizard";
 
 std::string OwnFolder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
+  const std::string text = GetOwnProgramPath();
   return text.substr(0, text.find_last_of('\\') + 1);
 }
 
@@ -25,7 +25,7 @@ std::string BuildDir() { return OwnFolder() + "..\\"; }
 
 std::string OutFolder() {
   std::string out = OwnFolder() + "e2e-out\\";
-  CreateDirectoryA(out.c_str(), nullptr);
+  CreateDirectoryW(Wide(out).c_str(), nullptr);
   return out;
 }
 
@@ -33,24 +33,20 @@ std::string SourcePath(const std::string& relative) {
   return HostPath(std::string(BRINDOREL_SOURCE_DIR) + "/" + relative);
 }
 
-std::string WorkFolder() {
-  char temp[MAX_PATH];
-  DWORD length = GetTempPathA(MAX_PATH, temp);
-  return std::string(temp, length) + "Brindorel\\";
-}
+std::string WorkFolder() { return GetTempFolder() + "Brindorel\\"; }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 IniDocument ReadIni(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return IniDocument::Parse(bytes);
+  return IniDocument::Parse(bytes, SystemCodePage());
 }
 
 std::string BuildInstaller(const std::string& packageFolder, const std::string& name,
                            const std::string& extraArguments) {
   std::string target = OutFolder() + name;
-  DeleteFileA(target.c_str());
+  DeleteFileW(Wide(target).c_str());
   std::string command = "\"" + BuildDir() + "tools\\pack\\brindorel-pack.exe\" build \"" + packageFolder +
                         "\" -o \"" + target + "\" --stub \"" + BuildDir() + "core\\Install.exe\"" +
                         " --add \"program/acme.exe=" + BuildDir() + "examples\\acme.exe\"" +
@@ -65,14 +61,13 @@ void KillProcesses(const std::string& name) {
   const std::string wanted = prefix ? name.substr(0, name.size() - 1) : name;
   HANDLE list = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (list == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry{};
+  PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(list, &entry); more; more = Process32Next(list, &entry)) {
-    entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
-    std::string file = entry.szExeFile;
+  for (BOOL more = Process32FirstW(list, &entry); more; more = Process32NextW(list, &entry)) {
+    std::string file = NarrowUntilZero(entry.szExeFile, MAX_PATH);
     file = file.substr(file.find_last_of('\\') == std::string::npos ? 0 : file.find_last_of('\\') + 1);
     if (prefix && file.size() > wanted.size()) file.resize(wanted.size());
-    if (lstrcmpiA(file.c_str(), wanted.c_str()) != 0) continue;
+    if (lstrcmpiW(Wide(file).c_str(), Wide(wanted).c_str()) != 0) continue;
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
     if (process == nullptr) continue;
     TerminateProcess(process, 1);
@@ -85,10 +80,12 @@ void KillProcesses(const std::string& name) {
 std::string CopyOfExample(const std::string& name, const std::vector<std::string>& without) {
   const std::string copy = OutFolder() + name;
   std::error_code ec;
-  std::filesystem::remove_all(copy, ec);
-  std::filesystem::copy(SourcePath("examples/acme-demo"), copy, std::filesystem::copy_options::recursive, ec);
+  const std::filesystem::path to = std::filesystem::u8path(copy);
+  std::filesystem::remove_all(to, ec);
+  std::filesystem::copy(std::filesystem::u8path(SourcePath("examples/acme-demo")), to,
+                        std::filesystem::copy_options::recursive, ec);
   if (ec) return std::string();
-  for (const std::string& file : without) std::filesystem::remove(copy + "\\" + file, ec);
+  for (const std::string& file : without) std::filesystem::remove(std::filesystem::u8path(copy + "\\" + file), ec);
   return copy;
 }
 

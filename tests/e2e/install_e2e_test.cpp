@@ -97,7 +97,7 @@ TEST_F(InstallRun, InstallThroughTheWizardAndFinish) {
   for (int i = 0; i < ListCount(list); ++i) lines.push_back(ListLine(list, i));
   const std::vector<std::string> expected = {
       "Acme Demo  -  Version 2.1   (07.12.2026)",
-      "\xA9 Acme Software   ( support@acme.invalid )",
+      "\xC2\xA9 Acme Software   ( support@acme.invalid )",  // UTF-8, as the driver reads texts
       "",
       texts.Get(TextId::InstallMsg1) + "   -->   *** " + texts.Get(TextId::InstallReady) + " ***",
       "",

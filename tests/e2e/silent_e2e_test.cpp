@@ -88,7 +88,8 @@ TEST_F(SilentRun, InstallsWithoutAWindowAndASecondRunTakesTheFirstRunsChoices) {
   EXPECT_TRUE(Exists(MenuFolder() + "Demo\\Acme Demo.lnk"));
   EXPECT_FALSE(Exists(WorkFolder()));
   const std::string log = ReadText(LogPath());
-  EXPECT_EQ(log.rfind("Acme Demo  -  Version 2.1   (07.12.2026)\r\n", 0), 0u) << log;
+  // UTF-8 with the mark.
+  EXPECT_EQ(log.rfind("\xEF\xBB\xBF" "Acme Demo  -  Version 2.1   (07.12.2026)\r\n", 0), 0u) << log;
   EXPECT_EQ(log.find("Failed"), std::string::npos) << log;
 
   // Without /D= the remembered folder is used; the switches turn the links off.

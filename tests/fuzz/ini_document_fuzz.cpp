@@ -1,6 +1,7 @@
 // INI documents: parse arbitrary bytes, apply writes taken from the input,
 // rewrite, and parse the rewrite. Written keys must read the same in both
-// documents, and a rewrite of a rewrite must not change any more.
+// documents, every text read must be well-formed UTF-8, and a rewrite of a
+// rewrite must not change any more.
 //
 // Input: one control byte (low two bits: number of writes), then for each
 // write three length-prefixed texts (group, key, value), then the file bytes.
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "services/ini_document.h"
+#include "services/utf8.h"
 
 namespace {
 
@@ -33,11 +35,12 @@ struct Cursor {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Line ends and zeros cannot be kept by any text of a line.
+// Line ends and zeros cannot be kept by any text of a line; the document
+// keeps its texts well-formed.
 std::string OneLine(std::string text) {
   for (char& c : text)
     if (c == '\r' || c == '\n' || c == '\0') c = 'x';
-  return text;
+  return brindorel::ValidUtf8(text);
 }
 
 // A key that reads back as itself: no "=", not starting like a comment or a
@@ -87,18 +90,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!first.modified()) std::abort();
     if (first.ReadString(w.key, "\x01") != Trimmed(w.value)) std::abort();
   }
+  for (const std::string& key : first.KeyNames()) {
+    if (!brindorel::IsValidUtf8(key) || !brindorel::IsValidUtf8(first.ReadString(key))) std::abort();
+  }
 
-  // A plain file whose first entry begins with the UTF-8 mark bytes (after
-  // blank lines or blanks) comes back as a UTF-8 file; its names and values
-  // then decode differently.
+  // A plain file whose first entry begins with the bytes of the UTF-8 mark
+  // (after blank lines or blanks) comes back as a UTF-8 file; its names and
+  // values then read differently. A plain file that had to become UTF-8
+  // reads the same.
   const std::string rewritten = first.Serialize();
-  const bool turns_utf8 = !first.utf8() && rewritten.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  const bool turns_utf8 = !first.WritesUtf8() && rewritten.compare(0, 3, "\xEF\xBB\xBF") == 0;
   if (writes.empty() && !turns_utf8 && IniDocument::Parse(parsed).Serialize() != parsed) std::abort();
   IniDocument second = IniDocument::Parse(rewritten);
   const std::string again = second.Serialize();
   if (IniDocument::Parse(again).Serialize() != again) std::abort();
   if (turns_utf8) return 0;
-  if (first.utf8() != second.utf8()) std::abort();
+  if (first.WritesUtf8() != second.utf8()) std::abort();
   for (const Write& w : writes) {
     if (first.SelectGroup(w.group) != 1 || second.SelectGroup(w.group) != 1) std::abort();
     if (first.ReadString(w.key, "\x01") != second.ReadString(w.key, "\x02")) std::abort();

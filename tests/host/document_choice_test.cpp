@@ -87,5 +87,32 @@ TEST(DocumentReadSizeTest, NeverDeliversPastTheBudget) {
   EXPECT_GT(kDocumentTextLimit, 32767u);
 }
 
+// Plain text by its mark: UTF-8, UTF-16 little-endian, else the code page;
+// never more characters than bytes, so the view's limit holds.
+TEST(PlainDocumentTest, TheMarkDecidesTheEncoding) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"code page", "caf\xE9 \x80", u"caf\u00E9 \u20AC"},
+      {"utf-8 mark", "\xEF\xBB\xBF" "caf\xC3\xA9 \xE4\xB8\xAD", u"caf\u00E9 \u4E2D"},
+      {"utf-8 without mark is the code page", "\xC3\xA9", u"\u00C3\u00A9"},
+      {"utf-16 mark", std::string("\xFF\xFE" "a\0\x2D\x4E", 6), u"a\u4E2D"},
+      {"utf-16 odd byte dropped", std::string("\xFF\xFE" "a\0b", 5), u"a"},
+      {"utf-16 big-endian mark is not one", "\xFE\xFF", u"\u00FE\u00FF"},
+      {"only the utf-8 mark", "\xEF\xBB\xBF", u""},
+      {"empty", "", u""},
+      {"bad utf-8 after the mark", "\xEF\xBB\xBF" "a\xFF", u"a\uFFFD"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::u16string text = PlainDocumentText(c.bytes, Windows1252());
+    EXPECT_EQ(text, c.text);
+    EXPECT_LE(text.size(), c.bytes.size());
+  }
+}
+
 }  // namespace
 }  // namespace brindorel

@@ -105,6 +105,54 @@ TEST_F(InstallFolderCheck, RefusesFoldersThatLeaveNoRoomForFiles) {
   EXPECT_EQ(CheckInstallFolder(path, folders_), FolderProblem::None);
   EXPECT_EQ(CheckInstallFolder(path + "\\", folders_), FolderProblem::None);
   EXPECT_EQ(CheckInstallFolder(path + "a", folders_), FolderProblem::TooLong);
+
+  // The limit counts characters as Windows does (UTF-16 units), not bytes:
+  // three-byte CJK characters fill it no faster than Latin letters.
+  std::string cjk = "C:\\Apps\\";
+  for (std::size_t i = cjk.size(); i + 1 < kLongestInstallFolder; ++i) cjk += "\xE4\xB8\xAD";
+  EXPECT_EQ(CheckInstallFolder(cjk, folders_), FolderProblem::None);
+  EXPECT_EQ(CheckInstallFolder(cjk + "\xE4\xB8\xAD", folders_), FolderProblem::TooLong);
+}
+
+TEST(FolderRules, WindowsNameProblems) {
+  const std::pair<std::string, NameProblem> cases[] = {
+      {"readme.txt", NameProblem::None},
+      {"\xE4\xB8\xAD\xE6\x96\x87.txt", NameProblem::None},
+      {"CONSOLE", NameProblem::None},
+      {".profile", NameProblem::None},
+      {std::string(255, 'x'), NameProblem::None},
+      {"\xCE\xB1" + std::string(254, 'x'), NameProblem::None},  // 255 units, 256 bytes
+      {std::string(256, 'x'), NameProblem::TooLong},
+      {"aux", NameProblem::DeviceName},
+      {"Nul.txt", NameProblem::DeviceName},
+      {"com9.tar.gz", NameProblem::DeviceName},
+      {"LPT1 ", NameProblem::TrailingDotOrSpace},
+      {"name.", NameProblem::TrailingDotOrSpace},
+      {"a:b", NameProblem::BadCharacter},
+      {"a\\b", NameProblem::BadCharacter},
+      {"a/b", NameProblem::BadCharacter},
+      {"tab\there", NameProblem::BadCharacter},
+      {"\x7F" "del", NameProblem::None},
+      {"star*", NameProblem::BadCharacter},
+      {"caf\xE9", NameProblem::NotUtf8},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WindowsNameProblem(c.first), c.second) << c.first;
+}
+
+TEST(FolderRules, ExtendedLengthPathsAreTidiedAsTheSystemWould) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Program Files\\Acme\\app.exe", "\\\\?\\C:\\Program Files\\Acme\\app.exe"},
+      {"c:/a//b/./c/../d\\", "\\\\?\\c:\\a\\b\\d\\"},
+      {"C:\\..\\..\\x", "\\\\?\\C:\\x"},
+      {"C:\\", "\\\\?\\C:\\"},
+      {"\\\\Server\\Share\\dir\\f.txt", "\\\\?\\UNC\\Server\\Share\\dir\\f.txt"},
+      {"\\\\?\\C:\\already", "\\\\?\\C:\\already"},
+      {"\\\\.\\pipe\\x", "\\\\.\\pipe\\x"},
+      {"relative\\path", "relative\\path"},
+      {"C:relative", "C:relative"},
+      {"C:\\\xCE\xB1\\\xE4\xB8\xAD", "\\\\?\\C:\\\xCE\xB1\\\xE4\xB8\xAD"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExtendedLengthPath(c.first), c.second) << c.first;
 }
 
 TEST(FolderRules, MenuFolderNamesStayInsideTheProgramsFolder) {

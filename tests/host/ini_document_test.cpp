@@ -44,11 +44,13 @@ TEST(IniDocumentTest, RewriteNormalisesLayout) {
 }
 
 TEST(IniDocumentTest, NamesMatchIgnoringOnlyAsciiCase) {
+  // A file in the code page: its a-umlaut reads as UTF-8 and goes back as it was.
   IniDocument doc = IniDocument::Parse("[Settings]\nTitel=Demo\n\xE4=umlaut\n");
   EXPECT_EQ(doc.SelectGroup("sETTINGS"), 1);
   EXPECT_EQ(doc.ReadString("TITEL"), "Demo");
   EXPECT_EQ(doc.ReadString("titel"), "Demo");
-  EXPECT_EQ(doc.ReadString("\xC4", "none"), "none");
+  EXPECT_EQ(doc.ReadString("\xC3\xA4"), "umlaut");
+  EXPECT_EQ(doc.ReadString("\xC3\x84", "none"), "none");
   doc.WriteString("tItEl", "Other");
   EXPECT_EQ(doc.Serialize(), "[Settings]\r\ntItEl = Other\r\n\xE4 = umlaut\r\n");
 }
@@ -118,18 +120,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniPlacementTest, ::testing::Values(
     PlacementCase{"MissingGroup", "[A]\na=1\n", "Z", "[A]\r\na = 1\r\n[Z]\r\nN = v\r\n"}),
     [](const ::testing::TestParamInfo<PlacementCase>& param_info) { return std::string(param_info.param.name); });
 
-TEST(IniDocumentTest, Utf8DocumentConvertsAtTheEdges) {
+TEST(IniDocumentTest, Utf8DocumentKeepsItsTextAndItsMark) {
   // Group "Über" and key "Größe" spelt in UTF-8 in the file.
   IniDocument doc = IniDocument::Parse(
       "\xEF\xBB\xBF[\xC3\x9C" "ber]\nGr\xC3\xB6\xC3\x9F" "e=gro\xC3\x9F  \n");
   ASSERT_TRUE(doc.utf8());
-  EXPECT_EQ(doc.SelectGroup("\xDC" "ber"), 1);
-  EXPECT_EQ(doc.ReadString("Gr\xF6\xDF" "e"), "gro\xDF");
-  doc.WriteString("\xC4", "\xFF");
+  EXPECT_EQ(doc.SelectGroup("\xC3\x9C" "ber"), 1);
+  EXPECT_EQ(doc.ReadString("Gr\xC3\xB6\xC3\x9F" "e"), "gro\xC3\x9F");
+  doc.WriteString("\xC3\x84", "\xE4\xB8\xAD");
   EXPECT_EQ(doc.Serialize(),
             "\xEF\xBB\xBF\r\n[\xC3\x9C" "ber]\r\nGr\xC3\xB6\xC3\x9F" "e = gro\xC3\x9F  \r\n"
-            "\xC3\x84 = \xC3\xBF\r\n");
-  EXPECT_EQ(doc.ReadString("\xC4"), "\xFF");
+            "\xC3\x84 = \xE4\xB8\xAD\r\n");
+  EXPECT_EQ(doc.ReadString("\xC3\x84"), "\xE4\xB8\xAD");
 
   IniDocument plain = IniDocument::Parse("\xEF\xBB");
   EXPECT_FALSE(plain.utf8());
@@ -143,6 +145,8 @@ struct DecodeCase {
 
 class IniUtf8DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
+// Values of a UTF-8 file come back as they are; what is not well-formed
+// reads as U+FFFD ("\xEF\xBF\xBD"), never as a cut or empty text.
 TEST_P(IniUtf8DecodeTest, ReadsValue) {
   IniDocument doc = IniDocument::Parse(std::string("\xEF\xBB\xBFK=") + GetParam().raw + "\n");
   EXPECT_EQ(doc.ReadString("K", "default"), GetParam().expected) << GetParam().raw;
@@ -150,16 +154,67 @@ TEST_P(IniUtf8DecodeTest, ReadsValue) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniUtf8DecodeTest, ::testing::Values(
     DecodeCase{"plain", "plain"},
-    DecodeCase{"a\xC3\xA4" "b", "a\xE4" "b"},
-    DecodeCase{"x\xC4\x80", ""},           // U+0100 is beyond 8 bits
-    DecodeCase{"x\x80y", ""},              // stray continuation byte
-    DecodeCase{"x\xF8\x80", ""},           // lead byte above F7
-    DecodeCase{"x\xC3y", ""},              // bad continuation byte
-    DecodeCase{"ab\xC3", "ab"},            // cut off at the end
-    DecodeCase{"ab\xE0\x80", "ab"},        // cut off at the end
-    DecodeCase{"\xE0\x83\xBF", "\xFF"},    // long form of U+00FF
-    DecodeCase{"a\xC0\x80" "b", "a"},      // a decoded zero ends the text
-    DecodeCase{"a \xC2\xA0", "a \xA0"}));  // only spaces and tabs are trimmed
+    DecodeCase{"a\xC3\xA4" "b", "a\xC3\xA4" "b"},
+    DecodeCase{"x\xC4\x80", "x\xC4\x80"},                     // U+0100 is a character like any other
+    DecodeCase{"x\x80y", "x\xEF\xBF\xBDy"},                   // stray continuation byte
+    DecodeCase{"x\xF8\x80", "x\xEF\xBF\xBD\xEF\xBF\xBD"},     // lead byte above F4
+    DecodeCase{"x\xC3y", "x\xEF\xBF\xBDy"},                   // bad continuation byte
+    DecodeCase{"ab\xC3", "ab\xEF\xBF\xBD"},                   // cut off at the end
+    DecodeCase{"\xE0\x83\xBF", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // long form of U+00FF
+    DecodeCase{"a\xC0\x80" "b", "a\xEF\xBF\xBD\xEF\xBF\xBD" "b"},        // a long form of zero
+    DecodeCase{"a \xC2\xA0", "a \xC2\xA0"}));  // only spaces and tabs are trimmed
+
+// A file without the mark is in a code page: read as UTF-8 inside, written
+// back in the page, and as UTF-8 with the mark once it must hold a
+// character the page lacks, never with "?".
+TEST(IniDocumentTest, CodePageDocumentSwitchesToUtf8OnlyWhenItMust) {
+  struct Case {
+    const char* name;
+    std::string written;   // value written to [S] K
+    std::string expected;  // the whole rewrite
+  };
+  const std::string mark = "\xEF\xBB\xBF\r\n";
+  const Case cases[] = {
+      {"ascii", "plain", "[S]\r\nA = caf\xE9\r\nK = plain\r\n"},
+      {"fits the page", "\xE2\x82\xAC" "5", "[S]\r\nA = caf\xE9\r\nK = \x80" "5\r\n"},
+      {"cjk", "\xE4\xB8\xAD", mark + "[S]\r\nA = caf\xC3\xA9\r\nK = \xE4\xB8\xAD\r\n"},
+      {"greek", "\xCE\xA3", mark + "[S]\r\nA = caf\xC3\xA9\r\nK = \xCE\xA3\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IniDocument doc = IniDocument::Parse("[S]\r\nA=caf\xE9\r\n", Windows1252());
+    EXPECT_EQ(doc.ReadString("A"), "");  // no group selected yet
+    doc.SelectGroup("S");
+    EXPECT_EQ(doc.ReadString("A"), "caf\xC3\xA9");
+    doc.WriteString("K", c.written);
+    EXPECT_EQ(doc.Serialize(), c.expected);
+    // Read back in the same page, the text is the same.
+    IniDocument again = IniDocument::Parse(doc.Serialize(), Windows1252());
+    again.SelectGroup("S");
+    EXPECT_EQ(again.ReadString("K"), c.written);
+    EXPECT_EQ(again.ReadString("A"), "caf\xC3\xA9");
+  }
+}
+
+TEST(IniDocumentTest, RecordsForOtherProgramsTakeTheMarkForAnyNonAsciiText) {
+  IniDocument ascii = IniDocument::Parse("[S]\r\nA=1\r\n");
+  ascii.PreferUtf8ForNonAscii();
+  EXPECT_FALSE(ascii.WritesUtf8());
+  EXPECT_EQ(ascii.Serialize(), "[S]\r\nA = 1\r\n");
+  ascii.SelectGroup("S");
+  ascii.WriteString("B", "caf\xC3\xA9");  // fits the page, but takes the mark
+  EXPECT_TRUE(ascii.WritesUtf8());
+  EXPECT_EQ(ascii.Serialize(), "\xEF\xBB\xBF\r\n[S]\r\nA = 1\r\nB = caf\xC3\xA9\r\n");
+}
+
+TEST(IniDocumentTest, WrittenTextIsKeptWellFormed) {
+  IniDocument doc = IniDocument::Parse("");
+  doc.SelectGroup("G\xFF");
+  doc.WriteString("K\x80", "v\xC3");
+  EXPECT_EQ(doc.SelectGroup("G\xEF\xBF\xBD"), 1);
+  EXPECT_EQ(doc.ReadString("K\xEF\xBF\xBD"), "v\xEF\xBF\xBD");
+  EXPECT_EQ(doc.ReadString("K\x80"), "v\xEF\xBF\xBD");  // the key is made well-formed for the look-up too
+}
 
 }  // namespace
 }  // namespace brindorel

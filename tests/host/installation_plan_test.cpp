@@ -126,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"", "", "", "", "Demo", "Demo"},
         LineCase{"", "16.10.2006", "", "", "Demo   (16.10.2006)", "Demo   (16.10.2006)"},
         LineCase{"2", "", "", "x", "Demo  -  Version 2", "Demo  -  Version 2   ( x )"},
-        LineCase{"", "", "Acme", "", "Demo", "\xA9 Acme"},
-        LineCase{"", "", "Acme", "a@b", "Demo", "\xA9 Acme   ( a@b )"}));
+        LineCase{"", "", "Acme", "", "Demo", "\xC2\xA9 Acme"},
+        LineCase{"", "", "Acme", "a@b", "Demo", "\xC2\xA9 Acme   ( a@b )"}));
 
 TEST(ProgressLinesTest, MarksShowTheOutcome) {
   InterfaceTexts texts = DefaultInterfaceTexts("Demo", "1");
@@ -275,9 +275,9 @@ TEST(InstallationPlanTest, ProgLinkFromTheAuthorLineIsMadeSafeForFileNamesOnly) 
   s.email = "c@d";
   s.progLink = ProgressAuthorLine(s);  // what the settings pass gives without the key
   InstallationPlan plan = Plan(s, Choices());
-  EXPECT_EQ(plan.desktopLink.linkFile, "C:\\Users\\u\\Desktop\\\xA9 A_B   ( c@d ).lnk");
-  EXPECT_EQ(plan.uninstallEntry.displayName, "\xA9 A/B   ( c@d )");
-  EXPECT_EQ(plan.recordProgLink, "\xA9 A/B   ( c@d )");
+  EXPECT_EQ(plan.desktopLink.linkFile, "C:\\Users\\u\\Desktop\\\xC2\xA9 A_B   ( c@d ).lnk");
+  EXPECT_EQ(plan.uninstallEntry.displayName, "\xC2\xA9 A/B   ( c@d )");
+  EXPECT_EQ(plan.recordProgLink, "\xC2\xA9 A/B   ( c@d )");
   EXPECT_EQ(SafeFileNamePart("a\\b/c:d*e?f\"g<h>i|j"), "a_b_c_d_e_f_g_h_i_j");
 }
 

@@ -92,13 +92,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ChoiceCase{"a.lng#9|b.lng#265|", 0x0509, "b.lng", false}));
 
 TEST(LanguageList, ChooserLinesAndEntries) {
-  const std::string list = "english.lng#9|deutsch.lng#7|\xE4rabic#1|";
+  const std::string list = "english.lng#9|deutsch.lng#7|\xC3\xA4rabic#1|";
   EXPECT_EQ(LanguageEntryCount(list), 3);
   const std::vector<std::string> lines = LanguageChooserLines(list);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], " ENGLISH");
   EXPECT_EQ(lines[1], " DEUTSCH");
-  EXPECT_EQ(lines[2], " \xC4RABIC");  // a name without "." ends at the "#"
+  EXPECT_EQ(lines[2], " \xC3\xA4RABIC");  // ends at the "#"; only A-Z change case
   EXPECT_EQ(LanguageEntryFile(list, 2), "deutsch.lng");
   EXPECT_EQ(LanguageEntryFile(list, 9), "");
 }

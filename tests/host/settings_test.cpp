@@ -79,7 +79,7 @@ TEST(Settings, ReadsEveryPassFromItsGroups) {
   EXPECT_EQ(s.url, "http://acme.example");
   EXPECT_EQ(s.exe, "tool.exe");
   EXPECT_EQ(s.unistall, 1);
-  EXPECT_EQ(s.progLink, "\xA9 Acme Ltd   ( info@acme.example )");
+  EXPECT_EQ(s.progLink, "\xC2\xA9 Acme Ltd   ( info@acme.example )");
   EXPECT_EQ(s.userTaskNumber, 3);
   ASSERT_EQ(s.userTasks.size(), 2u);  // Task2 is missing
   EXPECT_EQ(s.userTasks[1], "2|Web|http://acme.example");
@@ -188,7 +188,7 @@ TEST(Settings, ProgressLinesComposeFromInfo) {
   s.email = "a@b";
   EXPECT_EQ(ProgressAuthorLine(s), "Acme  -  Version 2.1   (May)   ( a@b )");
   s.author = "Ann";
-  EXPECT_EQ(ProgressAuthorLine(s), "\xA9 Ann   ( a@b )");
+  EXPECT_EQ(ProgressAuthorLine(s), "\xC2\xA9 Ann   ( a@b )");
 }
 
 TEST(Settings, HostileTaskCountIsBounded) {

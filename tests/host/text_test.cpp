@@ -83,9 +83,10 @@ TEST(TextTest, TrimSpacesRemovesOnlySpaces) {
   EXPECT_EQ(TrimSpaces(""), "");
 }
 
-TEST(TextTest, UpperCaseRaisesAsciiAndUpperLatin1Half) {
+TEST(TextTest, UpperCaseRaisesAsciiOnlyAndKeepsUtf8Whole) {
   EXPECT_EQ(UpperCase("abz{AZ09"), "ABZ{AZ09");
-  EXPECT_EQ(UpperCase("\xE4\xF7\xFF\xDF\xC4"), "\xC4\xD7\xDF\xDF\xC4");
+  // "Ã¤" (a umlaut), "ä¸­" (a CJK character): their bytes stay.
+  EXPECT_EQ(UpperCase("\xC3\xA4x\xE4\xB8\xAD\xF7\xFF"), "\xC3\xA4X\xE4\xB8\xAD\xF7\xFF");
   EXPECT_EQ(UpperCase("`"), "`");
 }
 

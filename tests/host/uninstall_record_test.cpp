@@ -120,5 +120,37 @@ TEST(UninstallRecordTest, ReadBackCheckNoticesAMissingOrStaleRecord) {
   EXPECT_FALSE(HoldsUninstallRecord(stale, r));
 }
 
+// The uninstaller reads the record, perhaps under another code page: ASCII
+// stays without the mark, anything else is UTF-8 with it, and a builder's
+// file in the code page is read and written back as the same text.
+TEST(UninstallRecordTest, NonAsciiRecordsAreUtf8WithTheMark) {
+  struct Case {
+    const char* name;
+    std::string builder;  // the builder's file (a code-page file without the mark)
+    std::string progDir;
+    bool mark;
+  };
+  const Case cases[] = {
+      {"ascii", kBuilderRecord, "C:\\Program Files\\Demo\\", false},
+      {"folder in Greek", kBuilderRecord, "C:\\\xCE\xA0\xCF\x81\xCE\xBF\xCE\xB3\xCF\x81\xCE\xAC\xCE\xBC\xCE\xBC\xCE\xB1\xCF\x84\xCE\xB1\\Demo\\", true},
+      {"code-page title", "[Settings]\r\nProgName = Caf\xE9\r\n", "C:\\Demo\\", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UninstallRecord r = DemoRecord();
+    r.progDir = c.progDir;
+    IniDocument doc = IniDocument::Parse(c.builder, Windows1252());
+    WriteUninstallRecord(doc, r, DefaultInterfaceTexts("Demo", "1"));
+    const std::string text = doc.Serialize();
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBF", 0) == 0, c.mark);
+    IniDocument again = IniDocument::Parse(text, Windows1252());
+    EXPECT_TRUE(HoldsUninstallRecord(again, r));
+    again.SelectGroup("Settings");
+    if (c.builder != kBuilderRecord) {
+      EXPECT_EQ(again.ReadString("ProgName"), "Caf\xC3\xA9");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brindorel

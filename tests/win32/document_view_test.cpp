@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "services/wide_win.h"
 #include "ui/document_choice.h"
 #include "ui/wizard_window.h"
 
@@ -146,6 +147,28 @@ TEST_F(DocumentViewTest, OddDocumentsNeverBreakTheView) {
   SendMessageA(View(ReadmeView), WM_CHAR, 'Z', 0);
   EXPECT_TRUE(GetWindowLongA(View(ReadmeView), GWL_STYLE) & ES_READONLY);
   window_->GetText(ReadmeView);
+}
+
+// Plain text by its mark: UTF-8, UTF-16 little-endian, else the system's
+// code page; every character arrives in the view.
+TEST_F(DocumentViewTest, PlainTextEncodingsFollowTheMark) {
+  const std::string greek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC \xE6\x96\x87";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"utf-8", "\xEF\xBB\xBF" + greek, greek},
+      {"utf-16", std::string("\xFF\xFE\x95\x03\xBB\x03\x20\x00\x87\x65", 10), "\xCE\x95\xCE\xBB \xE6\x96\x87"},
+      {"code page", "caf\xE9", SystemCodePage().toUtf8("caf\xE9")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write("readme.txt", c.bytes);
+    LoadTextIntoView(*window_, ReadmeView, Path("readme.txt"));
+    EXPECT_EQ(window_->GetText(ReadmeView), c.shown);
+  }
 }
 
 TEST_F(DocumentViewTest, RichEditComesFromTheSystemFolderAndStaysLoaded) {

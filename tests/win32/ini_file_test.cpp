@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "services/file_system.h"
+#include "services/wide_win.h"
+
 namespace brindorel {
 namespace {
 
@@ -169,8 +172,8 @@ TEST_F(IniFileTest, Utf8FileKeepsItsEncoding) {
   Store(path, "\xEF\xBB\xBF[Sprache]\r\nTitel=Gr\xC3\xBC\xC3\x9F" "e\r\n");
   ASSERT_NE(OpenIniFile(path), 0);
   EXPECT_EQ(SelectIniGroup("Sprache"), 1);
-  EXPECT_EQ(ReadIniString("Titel"), "Gr\xFC\xDF" "e");
-  WriteIniString("\xDC" "ber", "\xE4");
+  EXPECT_EQ(ReadIniString("Titel"), "Gr\xC3\xBC\xC3\x9F" "e");
+  WriteIniString("\xC3\x9C" "ber", "\xC3\xA4");
   CloseIniFile();
   EXPECT_EQ(Load(path),
             "\xEF\xBB\xBF\r\n[Sprache]\r\nTitel = Gr\xC3\xBC\xC3\x9F" "e\r\n\xC3\x9C" "ber = \xC3\xA4\r\n");
@@ -187,6 +190,56 @@ TEST_F(IniFileTest, OversizedFileIsNeitherReadNorRewritten) {
   WriteIniString("Titel", "x");
   CloseIniFile();
   EXPECT_EQ(Load(path) == text, true);
+}
+
+// A file without the mark is in the system's code page: read as UTF-8,
+// written back in the page, and as UTF-8 with the mark once it must hold a
+// character the page lacks.
+TEST_F(IniFileTest, CodePageFileIsConvertedBothWays) {
+  const std::string path = Path("a.ini");
+  Store(path, "[S]\r\nA=caf\xE9\r\n");
+  const std::string cafe = SystemCodePage().toUtf8("caf\xE9");
+  ASSERT_NE(OpenIniFile(path), 0);
+  SelectIniGroup("S");
+  EXPECT_EQ(ReadIniString("A"), cafe);
+  WriteIniString("B", "plain");
+  CloseIniFile();
+  EXPECT_EQ(Load(path), "[S]\r\nA = caf\xE9\r\nB = plain\r\n");
+
+  ASSERT_NE(OpenIniFile(path), 0);
+  SelectIniGroup("S");
+  WriteIniString("C", "\xE4\xB8\xAD\xCE\xA3");  // a CJK and a Greek character
+  CloseIniFile();
+  std::string page;
+  if (!SystemCodePage().fromUtf8("\xE4\xB8\xAD\xCE\xA3", page)) {
+    EXPECT_EQ(Load(path), "\xEF\xBB\xBF\r\n[S]\r\nA = " + cafe + "\r\nB = plain\r\nC = \xE4\xB8\xAD\xCE\xA3\r\n");
+  }
+  ASSERT_NE(OpenIniFile(path), 0);
+  SelectIniGroup("S");
+  EXPECT_EQ(ReadIniString("A"), cafe);
+  EXPECT_EQ(ReadIniString("C"), "\xE4\xB8\xAD\xCE\xA3");
+  CloseIniFile();
+}
+
+// Names outside any code page and paths past 260 characters.
+TEST_F(IniFileTest, FilesOfAnyNameAndLength) {
+  std::string folder = folder_ + "\\\xCE\xB5\xCE\xBB\xE4\xB8\xAD";  // Greek and CJK
+  MakeFolder(folder);
+  while (folder.size() < 300) {
+    folder += "\\long folder name";
+    MakeFolder(folder);
+  }
+  const std::string path = folder + "\\\xCF\x80.ini";
+  EXPECT_EQ(OpenIniFile(path), 0);
+  SelectIniGroup("S");
+  WriteIniString("K", "v");
+  CloseIniFile();
+  EXPECT_EQ(QueryPathSize(path), 12);  // "[S]", "K = v", each with CR LF
+  ASSERT_NE(OpenIniFile(path), 0);
+  SelectIniGroup("S");
+  EXPECT_EQ(ReadIniString("K"), "v");
+  CloseIniFile();
+  RemoveFolder(folder_ + "\\\xCE\xB5\xCE\xBB\xE4\xB8\xAD", "", kRemoveSubfolders);
 }
 
 }  // namespace

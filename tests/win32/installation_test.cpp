@@ -180,7 +180,7 @@ TEST_F(InstallationRun, EveryStepDoneAndReported) {
 
   const std::vector<std::string> expected = {
       "Demo  -  Version 1.0   (07.12.2026)",
-      "\xA9 Acme   ( x@acme.invalid )",
+      "\xC2\xA9 Acme   ( x@acme.invalid )",
       "",
       CopiedLine(texts_, true),
       "",

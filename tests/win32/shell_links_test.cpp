@@ -149,10 +149,11 @@ TEST_F(UninstallEntryTest, PerUserListTakesTheSameValues) {
   EXPECT_EQ(Value(HKEY_CURRENT_USER, kSubkey, "UninstallString").bytes, std::string("u") + '\0');
 }
 
-// A key name of 255 characters or more cannot be created under either list:
-// the entry is reported as not written and nothing is left behind.
+// A key name longer than the registry's 255 characters cannot be created
+// under either list: the entry is reported as not written and nothing is
+// left behind.
 TEST_F(UninstallEntryTest, OverlongKeyNameIsReportedAsNotWritten) {
-  for (const std::size_t length : {255u, 300u, 1000u}) {
+  for (const std::size_t length : {256u, 300u, 1000u}) {
     const std::string name(length, 'g');
     EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, name, "D", "", "", "", "", "u")) << length;
     EXPECT_EQ(kUninstallEntryNotWritten, WriteUninstallEntry(name, "D", "", "", "", "", "u")) << length;

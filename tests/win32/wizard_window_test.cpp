@@ -68,7 +68,7 @@ TEST_F(WizardWindowTest, EveryControlHasItsRectangleTextAndVisibility) {
   }
   char cls[64];
   GetClassNameA(Control(LicenceView), cls, sizeof cls);
-  EXPECT_STREQ(cls, "RichEdit20A");  // the system folder's rich edit 2.0
+  EXPECT_STREQ(cls, "RichEdit20W");  // the system folder's rich edit 2.0, wide
   EXPECT_TRUE(GetWindowLongA(Control(ReadmeView), GWL_STYLE) & ES_READONLY);
   EXPECT_TRUE(GetWindowLongA(Control(LicencePage), GWL_EXSTYLE) & WS_EX_STATICEDGE);
   EXPECT_EQ(window_->GetText(BackButton), "< Back");

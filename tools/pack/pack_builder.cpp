@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <map>
 
+#include "services/folder_rules.h"
 #include "services/ini_document.h"
+#include "services/utf8.h"
 #include "tools/pack/pack_files.h"
 
 namespace brindorel::pack {
@@ -13,20 +15,41 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Collected {
-  std::string name;  // ANSI, "\"-separated, folders end in "\"
+  std::string name;  // UTF-8, "\"-separated, folders end in "\"
   fs::path source;   // empty for folders
   bool folder = false;
 };
 
-bool AnsiName(const fs::path& relative, std::string& name, std::string& error) {
-  std::string utf8 = relative.generic_u8string();
-  std::string ansi;
-  if (!Utf8ToAnsi(utf8, ansi)) {
-    error = utf8 + ": the name has characters the Windows-1252 code page cannot hold";
-    return false;
+const char* NameProblemText(NameProblem problem) {
+  switch (problem) {
+    case NameProblem::NotUtf8: return "the name is not valid UTF-8";
+    case NameProblem::BadCharacter: return "Windows names cannot hold < > : \" | ? * \\ or control characters";
+    case NameProblem::DeviceName: return "CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices on Windows, with any extension";
+    case NameProblem::TrailingDotOrSpace: return "Windows drops a dot or space at the end of a name";
+    case NameProblem::TooLong: return "Windows names hold at most 255 characters";
+    case NameProblem::None: break;
   }
-  std::replace(ansi.begin(), ansi.end(), '/', '\\');
-  name = ansi;
+  return "";
+}
+
+// The package name of a path relative to the package folder: UTF-8 with "\"
+// between the levels; false (with `error` naming the path and the reason)
+// when Windows could not hold a level as it is spelt.
+bool PackageName(const fs::path& relative, const fs::path& shown, std::string& name, std::string& error) {
+  name.clear();
+  for (const fs::path& level : relative) {
+    // On Windows the path comes through the wide calls; elsewhere it is the
+    // file system's bytes, which are taken as UTF-8.
+    const std::string text = level.u8string();
+    if (text.empty()) continue;  // a trailing "/"
+    const NameProblem problem = WindowsNameProblem(text);
+    if (problem != NameProblem::None) {
+      error = ValidUtf8(shown.u8string()) + ": " + NameProblemText(problem);
+      return false;
+    }
+    if (!name.empty()) name += '\\';
+    name += text;
+  }
   return true;
 }
 
@@ -50,7 +73,7 @@ bool CollectTree(const fs::path& root, std::vector<Collected>& out, std::string&
       error = it->path().u8string() + ": " + relativeError.message();
       return false;
     }
-    if (!AnsiName(relative, item.name, error)) return false;
+    if (!PackageName(relative, it->path(), item.name, error)) return false;
     std::error_code typeError;
     if (it->is_directory(typeError)) {
       item.folder = true;
@@ -81,9 +104,35 @@ bool LoadFile(const fs::path& source, const std::string& name, SourceEntry& entr
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
+bool AllAscii(const std::vector<std::string>& texts) {
+  for (const std::string& text : texts)
+    if (!IsAscii(text)) return false;
+  return true;
+}
+
+// The first "uninstall.dat" as stored. The installer and the uninstaller read
+// a file without the UTF-8 mark in the target system's code page, which the
+// builder does not know: texts from a settings file without the mark are
+// copied as they stand (its own bytes, so both files read alike there).
+// File names are UTF-8: when one is not ASCII the record needs the mark, and
+// settings texts from a file without it are then taken as Windows-1252.
+std::vector<std::uint8_t> FirstRecordBytes(const std::string& text, const IniDocument& setup,
+                                           const std::vector<std::string>& settingsTexts,
+                                           const std::vector<std::string>& files, BuildReport& report) {
+  if (IsAscii(text)) return Bytes(text);
+  std::string plain;
+  if (!setup.utf8() && AllAscii(files) && Windows1252().fromUtf8(text, plain)) return Bytes(plain);
+  if (!setup.utf8() && !AllAscii(settingsTexts)) {
+    report.warnings.push_back(
+        "setup.ini has no UTF-8 mark: its texts in uninstall.dat were read as Windows-1252, since the file "
+        "names need UTF-8 there; save setup.ini as UTF-8 with the mark to be sure");
+  }
+  return Bytes("\xEF\xBB\xBF" + text);
+}
+
 void ShowProgress(std::size_t done, std::size_t total, const std::string& name) {
   std::fprintf(stderr, "\r  packing %lu/%lu %-50.50s", static_cast<unsigned long>(done),
-               static_cast<unsigned long>(total), AnsiToUtf8(name).c_str());
+               static_cast<unsigned long>(total), name.c_str());
   if (done == total) std::fprintf(stderr, "\r%-70s\r", "");
 }
 
@@ -133,6 +182,17 @@ std::string SignCommandLine(const std::string& command, const fs::path& in, cons
 
 namespace {
 
+// Runs a command line through the system's shell: on Windows through the
+// wide call, so that no path loses a character to the code page.
+int RunShellCommand(const std::string& line) {
+#ifdef _WIN32
+  const std::u16string wide = Utf8ToUtf16(line);
+  return _wsystem(reinterpret_cast<const wchar_t*>(wide.c_str()));
+#else
+  return std::system(line.c_str());
+#endif
+}
+
 // Signs `bytes` (named `what` in messages) in place with the user's command,
 // through two files beside the output.
 bool SignBytes(const BuildOptions& options, const std::string& what, std::vector<std::uint8_t>& bytes,
@@ -144,7 +204,7 @@ bool SignBytes(const BuildOptions& options, const std::string& what, std::vector
   bool ok = WriteWholeFile(in, bytes, error);
   if (ok) {
     std::fflush(nullptr);
-    const int status = std::system(SignCommandLine(options.signCommand, in, out).c_str());
+    const int status = RunShellCommand(SignCommandLine(options.signCommand, in, out));
     if (status != 0) {
       error = "signing " + what + " failed (the command returned " + std::to_string(status) +
               "): " + options.signCommand;
@@ -209,13 +269,13 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
     Collected item;
     item.source = source;
     if (relative.rfind("program/", 0) == 0) {
-      if (!AnsiName(fs::path(relative.substr(8)), item.name, error)) return false;
+      if (!PackageName(fs::u8path(relative.substr(8)), fs::u8path(name), item.name, error)) return false;
       program.erase(std::remove_if(program.begin(), program.end(),
                                    [&](const Collected& c) { return c.name == item.name; }),
                     program.end());
       program.push_back(item);
     } else {
-      if (!AnsiName(fs::path(relative), item.name, error)) return false;
+      if (!PackageName(fs::u8path(relative), fs::u8path(name), item.name, error)) return false;
       outerExtras.push_back(item);
     }
   }
@@ -237,7 +297,8 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   }
   SourceEntry record;
   record.name = "uninstall.dat";
-  record.data = Bytes(FirstUninstallRecord(titel, version, mutexString, noDelAll, files));
+  record.data = FirstRecordBytes(FirstUninstallRecord(titel, version, mutexString, noDelAll, files), setup,
+                                 {titel, version, mutexString}, files, report);
   record.creationTime = record.lastWriteTime = now;
   inner.push_back(std::move(record));
   for (const Collected& item : program) {
@@ -263,7 +324,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   std::vector<Collected> roots;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name;
-    if (!AnsiName(it->path().filename(), name, error)) return false;
+    if (!PackageName(it->path().filename(), it->path(), name, error)) return false;
     std::error_code typeError;
     if (it->is_directory(typeError)) {
       if (name != "program") report.warnings.push_back(it->path().u8string() + ": a folder beside program/ is not packed");

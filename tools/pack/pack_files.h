@@ -1,6 +1,6 @@
 // File and text helpers of the builder: whole-file reading and writing,
-// modification times as Windows FILETIME, and names converted from the
-// host's UTF-8 to the ANSI code page (Windows-1252) that packages use.
+// modification times as Windows FILETIME, and the names of packages written
+// in a code page.
 #pragma once
 
 #include <cstdint>
@@ -19,11 +19,12 @@ std::uint64_t FileTimeOf(const std::filesystem::path& path);
 // Sets a file's last-write time from a FILETIME.
 void SetFileTimeOf(const std::filesystem::path& path, std::uint64_t fileTime);
 
-// UTF-8 text to Windows-1252; false when a character has no place there or
-// the text is not valid UTF-8.
-bool Utf8ToAnsi(const std::string& utf8, std::string& ansi);
-// Windows-1252 to UTF-8, for showing names on the terminal.
+// Windows-1252 to UTF-8.
 std::string AnsiToUtf8(const std::string& ansi);
+// An entry name as UTF-8 text, for the terminal and the file system: names
+// are UTF-8; one that is not comes from a package written in a code page and
+// is read as Windows-1252.
+std::string EntryNameText(const std::string& name);
 
 // True when standard error is a terminal (progress lines are shown then).
 bool ErrorIsTerminal();

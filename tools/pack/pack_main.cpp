@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "package/block_encoder.h"
+#include "services/utf8.h"
 #include "tools/pack/pack_builder.h"
 #include "tools/pack/pack_files.h"
 #include "tools/pack/pack_package.h"
@@ -116,7 +117,7 @@ void ListPackage(PackageSource& source, const ReadResult& package, int depth) {
     const PackageEntry& e = read.entry;
     std::printf("%s%-6s %10lu %10lu  %s  %s\n", indent.c_str(), e.type == kEntryFolder ? "folder" : e.type == kEntryFile ? "file" : "other",
                 static_cast<unsigned long>(e.size), static_cast<unsigned long>(e.storedSize), TimeText(e.lastWriteTime).c_str(),
-                e.name.c_str());
+                EntryNameText(e.name).c_str());
     if (IsNestedPackage(read, depth)) {
       NestedPackage nested = OpenNested(source, read);
       if (!nested.source) continue;
@@ -183,7 +184,7 @@ void VerifyPackage(PackageSource& source, const std::string& where, int depth, V
     counts.uncheckedBytes += package.trailer.tableSize;
   }
   for (const ReadEntry& read : package.entries) {
-    const std::string name = where + read.entry.name;
+    const std::string name = where + EntryNameText(read.entry.name);
     if (!read.decoded) {
       std::printf("BAD %s: %s\n", name.c_str(), BadEntryText(read.state));
       ++counts.bad;
@@ -242,7 +243,7 @@ int CommandExtract(const std::string& path, const std::string& target) {
   int damaged = 0;
   for (const ReadEntry& read : package.entries) {
     if (!read.decoded) {
-      std::fprintf(stderr, "damaged %s: %s\n", read.entry.name.c_str(), BadEntryText(read.state));
+      std::fprintf(stderr, "damaged %s: %s\n", EntryNameText(read.entry.name).c_str(), BadEntryText(read.state));
       ++damaged;
     }
   }
@@ -257,7 +258,7 @@ int CommandExtract(const std::string& path, const std::string& target) {
   ByteBuffer data;
   for (const ReadEntry& read : package.entries) {
     const PackageEntry& e = read.entry;
-    std::string relative = e.name;
+    std::string relative = EntryNameText(e.name);
     for (char& c : relative) {
       if (c == '\\') c = '/';
     }
@@ -271,7 +272,7 @@ int CommandExtract(const std::string& path, const std::string& target) {
     std::string error;
     std::vector<std::uint8_t> bytes;
     if (!EntryUsable(ReadEntryData(source, read.located, data))) {
-      std::fprintf(stderr, "brindorel-pack: %s: cannot be read again\n", e.name.c_str());
+      std::fprintf(stderr, "brindorel-pack: %s: cannot be read again\n", relative.c_str());
       ++failed;
       continue;
     }
@@ -382,9 +383,7 @@ bool WantsHelp(int argc, char** argv) {
   return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   if (argc < 2) return Usage("no command");
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -415,3 +414,23 @@ int main(int argc, char** argv) {
   }
   return Usage(("unknown command " + command).c_str());
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The wide entry point: the arguments (paths among them) come in UTF-16 and
+// are UTF-8 from here on, as fs::u8path takes them.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < argc; ++i) {
+    const std::u16string wide(reinterpret_cast<const char16_t*>(argv[i]));
+    texts.push_back(Utf16ToUtf8(wide));
+  }
+  std::vector<char*> arguments;
+  for (std::string& text : texts) arguments.push_back(&text[0]);
+  arguments.push_back(nullptr);
+  return Main(argc, arguments.data());
+}
+#else
+int main(int argc, char** argv) { return Main(argc, argv); }
+#endif

@@ -1,6 +1,6 @@
 // What several Wine tests read back from the system: registry values with
-// their stored lengths, whole key trees to remove, and shell links read
-// through IShellLinkA.
+// their stored lengths, whole key trees to remove, and shell links. Texts
+// are UTF-8, as in the programs; the system is asked with its wide calls.
 #pragma once
 
 #include <windows.h>
@@ -11,23 +11,42 @@
 #include <string>
 #include <vector>
 
+#include "services/utf8.h"
+
 namespace brindorel::wine_checks {
+
+inline std::wstring WideText(const std::string& text) {
+  const std::u16string units = Utf8ToUtf16(text);
+  return std::wstring(units.begin(), units.end());
+}
+
+inline std::string Utf8Text(const wchar_t* text, std::size_t length) {
+  return Utf16ToUtf8(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// Up to the first zero of a buffer of `capacity` units.
+inline std::string Utf8UntilZero(const wchar_t* text, int capacity) {
+  std::size_t length = 0;
+  while (static_cast<int>(length) < capacity && text[length] != L'\0') ++length;
+  return Utf8Text(text, length);
+}
 
 inline void DeleteKeyTree(HKEY parent, const std::string& subkey) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parent, subkey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  char name[256];
+  const std::wstring wide = WideText(subkey);
+  if (RegOpenKeyExW(parent, wide.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  wchar_t name[256];
   for (;;) {
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    DeleteKeyTree(key, name);
+    DWORD size = 256;
+    if (RegEnumKeyExW(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    DeleteKeyTree(key, Utf8Text(name, static_cast<std::size_t>(size)));
   }
   RegCloseKey(key);
-  RegDeleteKeyA(parent, subkey.c_str());
+  RegDeleteKeyW(parent, wide.c_str());
 }
 
-// A value as stored: its type, its bytes (the final zero included) and
-// whether it was there at all.
+// A value as stored: its type, its text (the final zero included, so one
+// byte per stored zero) and whether it was there at all.
 struct StoredValue {
   bool present = false;
   DWORD type = 0;
@@ -38,14 +57,15 @@ struct StoredValue {
 inline StoredValue ReadStoredValue(HKEY root, const std::string& subkey, const std::string& name) {
   StoredValue value;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+  if (RegOpenKeyExW(root, WideText(subkey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+  const std::wstring valueName = WideText(name);
   DWORD size = 0;
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
-    std::vector<char> data(size + 1);
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(data.data()), &size) ==
+  if (RegQueryValueExW(key, valueName.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1);
+    if (RegQueryValueExW(key, valueName.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(data.data()), &size) ==
         ERROR_SUCCESS) {
       value.present = true;
-      value.bytes.assign(data.data(), size);
+      value.bytes = Utf8Text(data.data(), static_cast<std::size_t>(size / sizeof(wchar_t)));
     }
   }
   RegCloseKey(key);
@@ -54,15 +74,18 @@ inline StoredValue ReadStoredValue(HKEY root, const std::string& subkey, const s
 
 inline bool KeyExists(HKEY root, const std::string& subkey) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, WideText(subkey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
 }
 
-// A .lnk file as the shell reads it back.
+// A .lnk file as the shell reads it back. `path` is the stored path; some
+// systems store it in the 8-bit code page ("?" for what that cannot hold),
+// so `itemPath`, the path of the link's item list, is the exact target.
 struct LinkContent {
   bool loaded = false;
   std::string path;
+  std::string itemPath;
   std::string arguments;
   std::string workingFolder;
   std::string iconFile;
@@ -73,24 +96,29 @@ struct LinkContent {
 inline LinkContent ReadLink(const std::string& linkFile) {
   LinkContent content;
   const HRESULT init = CoInitialize(nullptr);
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                  reinterpret_cast<void**>(&link)))) {
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      std::vector<wchar_t> wide(linkFile.size() + 1);
-      MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-      if (SUCCEEDED(file->Load(wide.data(), STGM_READ))) {
+      if (SUCCEEDED(file->Load(WideText(linkFile).c_str(), STGM_READ))) {
         content.loaded = true;
-        char text[MAX_PATH * 2] = {};
-        if (SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH))) content.path = text;
-        text[0] = '\0';
-        if (SUCCEEDED(link->GetArguments(text, sizeof text))) content.arguments = text;
-        text[0] = '\0';
-        if (SUCCEEDED(link->GetWorkingDirectory(text, sizeof text))) content.workingFolder = text;
-        text[0] = '\0';
-        if (SUCCEEDED(link->GetIconLocation(text, sizeof text, &content.iconIndex))) content.iconFile = text;
+        const int size = MAX_PATH * 2;
+        wchar_t text[size] = {};
+        if (SUCCEEDED(link->GetPath(text, size, nullptr, SLGP_RAWPATH))) content.path = Utf8UntilZero(text, size);
+        text[0] = L'\0';
+        if (SUCCEEDED(link->GetArguments(text, size))) content.arguments = Utf8UntilZero(text, size);
+        text[0] = L'\0';
+        if (SUCCEEDED(link->GetWorkingDirectory(text, size))) content.workingFolder = Utf8UntilZero(text, size);
+        text[0] = L'\0';
+        if (SUCCEEDED(link->GetIconLocation(text, size, &content.iconIndex))) content.iconFile = Utf8UntilZero(text, size);
         link->GetShowCmd(&content.showCommand);
+        LPITEMIDLIST list = nullptr;
+        if (SUCCEEDED(link->GetIDList(&list)) && list != nullptr) {
+          wchar_t path[MAX_PATH + 1] = {};
+          if (SHGetPathFromIDListW(list, path)) content.itemPath = Utf8UntilZero(path, MAX_PATH);
+          CoTaskMemFree(list);
+        }
       }
       file->Release();
     }

@@ -139,11 +139,33 @@ TEST_F(PackBuild, ProblemsAreRefusedByName) {
     EXPECT_NE(error.find("missing-stub.exe"), std::string::npos) << error;
   }
   {
-    Write(folder_ / "program" / "\xE5\x90\x8D.txt", "x");  // a CJK name has no place in Windows-1252
-    EXPECT_FALSE(BuildInstaller(Options(), report, error));
-    EXPECT_NE(error.find("Windows-1252"), std::string::npos) << error;
-    fs::remove(folder_ / "program" / "\xE5\x90\x8D.txt");
-    Write(folder_ / "program" / "caf\xC3\xA9.txt", "x");  // but an accented Latin name does
+    // Names Windows cannot hold are refused with the path and the reason.
+    struct Refused {
+      std::string name;
+      const char* reason;
+    };
+    const Refused refused[] = {
+        {"CON", "name devices"},           {"nul.txt", "name devices"},     {"Com7.log", "name devices"},
+        {"trail.", "dot or space"},        {"trail ", "dot or space"},      {"a<b", "cannot hold"},
+        {"what?", "cannot hold"},          {"pipe|d", "cannot hold"},       {"col:on", "cannot hold"},
+        {"ctl\x01", "cannot hold"},        {"back\\slash", "cannot hold"}, {"\xFFlatin1.txt", "not valid UTF-8"},
+    };
+    for (const Refused& r : refused) {
+      SCOPED_TRACE(r.name);
+      Write(folder_ / "program" / "sub" / r.name, "x");
+      EXPECT_FALSE(BuildInstaller(Options(), report, error));
+      EXPECT_NE(error.find(r.reason), std::string::npos) << error;
+      EXPECT_NE(error.find("sub"), std::string::npos) << error;
+      fs::remove_all(folder_ / "program" / "sub");
+    }
+    // A name too long for Windows (Linux takes 255 bytes only: given with --add).
+    BuildOptions options = Options();
+    options.extraFiles.emplace_back("program/" + std::string(256, 'n'), folder_ / "setup.ini");
+    EXPECT_FALSE(BuildInstaller(options, report, error));
+    EXPECT_NE(error.find("at most 255"), std::string::npos) << error;
+    // Names in any script are fine, and so are names that merely look close.
+    for (const char* name : {"\xE5\x90\x8D.txt", "caf\xC3\xA9.txt", "\xCE\xB1\xCE\xB2", "CONSOLE.txt", "com0", ".hidden"})
+      Write(folder_ / "program" / name, "x");
     EXPECT_TRUE(BuildInstaller(Options(), report, error)) << error;
   }
   {
@@ -201,15 +223,50 @@ TEST_F(PackBuild, TheUninstallerComesFromTheStubsBuildTreeUnlessNamed) {
   EXPECT_EQ(carried("--uninstaller '" + uninstaller_.string() + "'"), std::string("MZ") + std::string(300, 'u'));
 }
 
-TEST(PackNames, Utf8ToAnsiMapsTheCodePageAndRefusesTheRest) {
-  std::string ansi;
-  EXPECT_TRUE(Utf8ToAnsi("\xE2\x82\xAC", ansi));  // the euro sign is 80 hex
-  EXPECT_EQ(ansi, "\x80");
-  EXPECT_TRUE(Utf8ToAnsi("\xC3\xBC", ansi));
-  EXPECT_EQ(ansi, "\xFC");
-  EXPECT_FALSE(Utf8ToAnsi("\xC3", ansi));          // cut sequence
-  EXPECT_FALSE(Utf8ToAnsi("\xC2\x81", ansi));      // U+0081 has no place
+TEST(PackNames, NamesAreUtf8AndOlderPackagesReadInWindows1252) {
   EXPECT_EQ(AnsiToUtf8("\x80\xFC"), "\xE2\x82\xAC\xC3\xBC");
+  EXPECT_EQ(EntryNameText("gr\xC3\xBC\xC3\x9F.txt"), "gr\xC3\xBC\xC3\x9F.txt");  // UTF-8 stays
+  EXPECT_EQ(EntryNameText("gr\xFC\xDF.txt"), "gr\xC3\xBC\xC3\x9F.txt");              // an older name
+  EXPECT_EQ(EntryNameText("docs\\notes.txt"), "docs\\notes.txt");
+}
+
+// The first uninstall.dat: ASCII stays byte for byte; texts of a settings
+// file without the mark are copied as they stand; UTF-8 file names need the
+// mark.
+TEST_F(PackBuild, FirstRecordKeepsTheSettingsEncodingAndTakesTheMarkForUtf8Names) {
+  struct Case {
+    const char* name;
+    std::string setup;     // [Info] Titel line's value, in the file's own bytes
+    bool setupMark;
+    std::string file;      // a program file's name (UTF-8)
+    std::string record;    // the expected first bytes of uninstall.dat up to the ProgName line's end
+    bool warns;
+  };
+  const std::string mark = "\xEF\xBB\xBF";
+  const Case cases[] = {
+      {"ascii", "Acme", false, "a.txt", "[Settings]\r\nProgName = Acme\r\n", false},
+      {"code page copied", "Caf\xE9", false, "a.txt", "[Settings]\r\nProgName = Caf\xE9\r\n", false},
+      {"utf-8 settings", "Caf\xC3\xA9", true, "a.txt", mark + "[Settings]\r\nProgName = Caf\xC3\xA9\r\n", false},
+      {"utf-8 name", "Acme", false, "\xCE\xB1.txt", mark + "[Settings]\r\nProgName = Acme\r\n", false},
+      {"both", "Caf\xE9", false, "\xCE\xB1.txt", mark + "[Settings]\r\nProgName = Caf\xC3\xA9\r\n", true},
+      {"utf-8 both", "\xE4\xB8\xAD", true, "\xCE\xB1.txt", mark + "[Settings]\r\nProgName = \xE4\xB8\xAD\r\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder_ / "program");
+    Write(folder_ / "program" / c.file, "x");
+    Write(folder_ / "setup.ini", (c.setupMark ? mark : std::string()) + "[Info]\r\nTitel=" + c.setup + "\r\n");
+    BuildReport report;
+    std::string error;
+    ASSERT_TRUE(BuildInstaller(Options(), report, error)) << error;
+    ReadResult inner = ReadPackageBytes(Find(ReadPackageBytes(Read(root_ / "Install.exe")), "setup.pck")->data);
+    const ReadEntry* record = Find(inner, "uninstall.dat");
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(Text(record->data).substr(0, c.record.size()), c.record);
+    EXPECT_NE(Text(record->data).find("F001 = " + c.file + "\r\n"), std::string::npos) << Text(record->data);
+    ASSERT_NE(Find(inner, c.file), nullptr);  // the entry's name is the UTF-8 name
+    EXPECT_EQ(!report.warnings.empty(), c.warns);
+  }
 }
 
 }  // namespace
