@@ -71,23 +71,6 @@ const std::vector<std::string>& AlwaysReplaced() {
   return names;
 }
 
-// The levels of a folder path that do not exist yet, outermost first.
-std::vector<std::string> MissingLevels(const std::string& folder) {
-  std::vector<std::string> missing;
-  for (std::size_t length = 1; length <= folder.size(); ++length) {
-    if (folder[length - 1] != '\\') continue;
-    const std::string level = folder.substr(0, length);
-    if (QueryPathSize(level) != -2) missing.push_back(level);
-  }
-  return missing;
-}
-
-// Takes back the folders an installation that installed nothing made; a
-// folder that holds anything stays.
-void RemoveEmptyLevels(const std::vector<std::string>& levels) {
-  for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryW(WidePath(*level).c_str());
-}
-
 // PathExists also reports a file of that name.
 bool IsFolder(const std::string& path) { return QueryPathSize(path) == -2; }
 
@@ -204,7 +187,7 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
   // compared) before anything reaches the installation folder; a damaged
   // package installs nothing, and the folders made for it go again.
   const std::string package = state.workFolder + "setup.pck";
-  const std::vector<std::string> madeLevels = dir.empty() ? std::vector<std::string>() : MissingLevels(dir);
+  const std::vector<std::string> madeLevels = dir.empty() ? std::vector<std::string>() : MissingFolderLevels(dir);
   const bool folderReady = !dir.empty() && EnsureFolder(dir);
   if (folderReady) {
     results.packageRead = ReadPackage(package) == 1;
@@ -219,7 +202,7 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
     results.filesComplete = placed && FilesComplete(stats);
     results.programPresent = placed && PathExists(dir + s.progExe) != 0;
   }
-  if (!placed) RemoveEmptyLevels(madeLevels);
+  if (!placed) RemoveEmptyFolderLevels(madeLevels);
   progress.Set(copyLine, CopiedLine(texts, placed && results.filesComplete));
   if (results.packageDamaged) progress.Add(texts.Get(TextId::InstallDamaged));
   progress.Add("");

@@ -45,6 +45,13 @@ void MakeFolderPath(const std::string& path);
 // for a file path the folders holding the file.
 void MakeParentFolders(const std::string& path);
 
+// The prefixes of `path` ending in "\" that are no folder yet, outermost
+// first: what MakeParentFolders would make.
+std::vector<std::string> MissingFolderLevels(const std::string& path);
+// Removes those of `levels` that are empty, innermost first: takes back what
+// was made for work that then did not happen.
+void RemoveEmptyFolderLevels(const std::vector<std::string>& levels);
+
 // Deletes the files of `folder` that match `pattern` (empty: "*.*"), with
 // kRemoveSubfolders the matching subfolders too, then removes the folder.
 // Returns the folder removal's result; 0 for an empty folder text or when

@@ -201,6 +201,20 @@ void MakeParentFolders(const std::string& path) {
   }
 }
 
+std::vector<std::string> MissingFolderLevels(const std::string& path) {
+  std::vector<std::string> missing;
+  for (std::size_t length = 1; length <= path.size(); ++length) {
+    if (path[length - 1] != '\\') continue;
+    std::string prefix = path.substr(0, length);
+    if (QueryPathSize(prefix) != -2) missing.push_back(std::move(prefix));
+  }
+  return missing;
+}
+
+void RemoveEmptyFolderLevels(const std::vector<std::string>& levels) {
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryW(WidePath(*level).c_str());
+}
+
 namespace {
 
 // Long paths allow thousands of levels; the descent stops well before the
