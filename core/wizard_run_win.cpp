@@ -7,7 +7,7 @@
 #include "core/companions.h"
 #include "core/installer.h"
 #include "core/page_flow.h"
-#include "package/installation.h"
+#include "install/installation.h"
 #include "resources/resource_ids.h"
 #include "services/file_system.h"
 #include "services/folders.h"
@@ -147,14 +147,16 @@ class WindowsWizardActions : public WizardActions {
 
   // Progress lines and the RunProgramBox go through the page flow's surface,
   // so that its picture of the controls stays true.
-  void RunInstallation() override {
+  InstallationOutcome RunInstallation(const InstallChoices& choices) override {
     // Clicks during the installation are dropped; a close request is acted
     // on once it has finished.
     window_.HoldCloseRequests(true);
-    brindorel::RunInstallation(state_, texts_, surface_, ReadWizardChoices(surface_),
-                               [this] { window_.ProcessPendingMessages(); });
+    const InstallationOutcome outcome =
+        brindorel::RunInstallation({state_.settings, choices, state_.workFolder}, texts_, surface_,
+                                   [this] { window_.ProcessPendingMessages(); });
     window_.ProcessPendingMessages();
     window_.HoldCloseRequests(false);
+    return outcome;
   }
 
   void OpenWebLink() override {

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 #include "services/folders.h"
 #include "services/text.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "package/uninstall_record.h"
+#include "install/uninstall_record.h"
 #include "services/ini_document.h"
 #include "services/text.h"
 

@@ -18,7 +18,7 @@
 
 #include "driver.h"
 #include "e2e_support.h"
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/utf8.h"

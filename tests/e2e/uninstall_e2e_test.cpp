@@ -18,7 +18,7 @@
 
 #include "driver.h"
 #include "e2e_support.h"
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 #include "services/folders.h"
 #include "services/registry.h"
 #include "ui/control_surface.h"

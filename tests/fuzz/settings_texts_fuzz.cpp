@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/settings.h"
+#include "install/settings.h"
 #include "services/ini_document.h"
 #include "ui/interface_texts.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "package/installation_plan.h"
+#include "install/installation_plan.h"
 #include "services/folders.h"
 
 namespace brindorel {

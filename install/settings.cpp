@@ -1,6 +1,6 @@
-#include "core/settings.h"
+#include "install/settings.h"
 
-#include "package/user_tasks.h"
+#include "install/user_tasks.h"
 #include "services/ini_document.h"
 #include "services/text.h"
 #include "ui/control_surface.h"

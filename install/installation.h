@@ -12,23 +12,39 @@
 
 #include <functional>
 
-#include "package/installation_plan.h"
+#include "install/choices.h"
+#include "install/installation_plan.h"
+#include "install/settings.h"
 
 namespace brindorel {
 
 class ControlSurface;
-struct InstallerState;
 struct InterfaceTexts;
 
 // Takes and discards waiting window events.
 using EventPump = std::function<void()>;
 
-// `state.settings` must hold the start-up and wizard passes; the run reads
-// the installation pass itself. Sets state.installFolder and
-// state.installationIncomplete; when the program's files are not in place,
+// What a run needs: the settings of the start-up and wizard passes (the run
+// reads the installation pass itself, into its own copy), the user's choices
+// as SettleChoices left them, and the working folder holding "setup.ini" and
+// "setup.pck".
+struct InstallationRequest {
+  Settings settings;
+  InstallChoices choices;
+  std::string workFolder;
+};
+
+struct InstallationOutcome {
+  InstallationResults results;
+  std::string installFolder;  // as resolved, ending in "\"
+  bool complete = false;      // every step succeeded
+  bool packageDamaged = false;
+};
+
+// Carries an installation out. When the program's files are not in place,
 // RunProgramBox is unchecked and disabled.
-InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts& texts, ControlSurface& surface,
-                                    const WizardChoices& choices, const EventPump& pump);
+InstallationOutcome RunInstallation(const InstallationRequest& request, const InterfaceTexts& texts,
+                                    ControlSurface& surface, const EventPump& pump);
 
 // CreateShortcut with the link's fields, show command 1, no description and
 // no hot key; true when the link file was saved.

@@ -1,18 +1,14 @@
-#include "package/installation_plan.h"
+#include "install/installation_plan.h"
 
-#include "core/installer_state.h"
-#include "core/settings.h"
+#include "install/settings.h"
 #include "services/text.h"
-#include "ui/control_surface.h"
 #include "ui/interface_texts.h"
 
 namespace brindorel {
 
+const char* const kProductKeyBase = "SOFTWARE\\Brindorel\\";
+
 namespace {
-
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-bool IsDrivePath(const std::string& path) { return StartsWithDrive(path) && IsLetter(path[0]); }
 
 bool IsBlankFolderText(const std::string& text) { return RemoveAll(text, "\\").empty(); }
 
@@ -30,41 +26,6 @@ ShortcutPlan ProgramLink(const std::string& target, const std::string& linkFile,
 }
 
 }  // namespace
-
-WizardChoices ReadWizardChoices(const ControlSurface& surface) {
-  WizardChoices choices;
-  choices.installDirText = surface.GetText(InstallDirField);
-  choices.menuFolderText = surface.GetText(MenuFolderField);
-  choices.desktopIcon = surface.GetState(DesktopIconBox) != 0;
-  return choices;
-}
-
-bool IsUncPath(const std::string& path) {
-  if (path.size() < 5 || path[0] != '\\' || path[1] != '\\') return false;
-  const std::size_t serverEnd = path.find('\\', 2);
-  if (serverEnd == std::string::npos || serverEnd == 2) return false;
-  const std::string server = path.substr(2, serverEnd - 2);
-  // "\\.\" and "\\?\" name devices, not servers.
-  if (server == "." || server == "?") return false;
-  const std::size_t shareEnd = path.find('\\', serverEnd + 1);
-  const std::size_t shareLength =
-      (shareEnd == std::string::npos ? path.size() : shareEnd) - (serverEnd + 1);
-  return shareLength > 0;
-}
-
-std::string ResolveInstallFolder(const std::string& text, const std::string& defaultInstallDir,
-                                 const std::string& programFilesFolder) {
-  const std::string folder = WithTrailingSeparator(text);
-  if (IsDrivePath(folder) || IsUncPath(folder)) return folder;
-  if (IsBlankFolderText(folder)) {
-    // The default gets the same check, but never falls back again.
-    if (IsBlankFolderText(defaultInstallDir)) return std::string();
-    return ResolveInstallFolder(defaultInstallDir, "", programFilesFolder);
-  }
-  if (programFilesFolder.empty()) return std::string();
-  std::size_t start = folder.find_first_not_of('\\');
-  return WithTrailingSeparator(programFilesFolder) + folder.substr(start);
-}
 
 ShortcutPlan WebShortcut(const std::string& systemFolder, const std::string& address,
                          const std::string& linkFile) {
@@ -95,11 +56,11 @@ std::string SafeFileNamePart(const std::string& name) {
   return safe;
 }
 
-InstallationPlan PlanInstallation(const Settings& s, const WizardChoices& choices, const InterfaceTexts& texts,
+InstallationPlan PlanInstallation(const Settings& s, const InstallChoices& choices, const InterfaceTexts& texts,
                                   const FolderLookup& folders) {
   InstallationPlan plan;
-  plan.installFolder =
-      ResolveInstallFolder(choices.installDirText, s.defaultInstallDir, folders(kProgramFilesFolderId));
+  // SettleChoices has judged the folder: an absolute one of the program's own.
+  plan.installFolder = WithTrailingSeparator(choices.installFolder);
   plan.titleLine = ProgressTitleLine(s);
   plan.authorLine = ProgressAuthorLine(s);
   plan.desktopFolder = WithTrailingSeparator(folders(kDesktopFolderId));
@@ -133,7 +94,7 @@ InstallationPlan PlanInstallation(const Settings& s, const WizardChoices& choice
 
   plan.startMenu = s.startMenu != 0;
   if (plan.startMenu) {
-    plan.menuFolderName = choices.menuFolderText.empty() ? FirstNamePart(s.progExe) : choices.menuFolderText;
+    plan.menuFolderName = choices.menuFolder.empty() ? FirstNamePart(s.progExe) : choices.menuFolder;
     // Without a folder name the links would land in the programs folder
     // itself, which the uninstaller would then remove whole.
     if (haveFolder && !plan.programsFolder.empty() && !IsBlankFolderText(plan.menuFolderName))

@@ -1,4 +1,4 @@
-#include "package/uninstall_record.h"
+#include "install/uninstall_record.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "package/user_tasks.h"
+#include "install/user_tasks.h"
 
-#include "package/installation.h"
+#include "install/installation.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/registry.h"

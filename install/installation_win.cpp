@@ -1,13 +1,12 @@
-#include "package/installation.h"
+#include "install/installation.h"
 
 #include <windows.h>
 
-#include "core/installer_state.h"
-#include "core/settings.h"
+#include "install/settings.h"
 #include "package/package_reader.h"
-#include "package/shell_links.h"
-#include "package/uninstall_record.h"
-#include "package/user_tasks.h"
+#include "install/shell_links.h"
+#include "install/uninstall_record.h"
+#include "install/user_tasks.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
@@ -99,9 +98,9 @@ bool CompleteUninstallRecord(const std::string& path, const UninstallRecord& rec
 }
 
 // Steps 8 to 13, once the program files are in place.
-void RegisterAndLink(const InstallerState& state, const InstallationPlan& plan, const InterfaceTexts& texts,
-                     const WizardChoices& choices, Progress& progress, InstallationResults& results) {
-  const Settings& s = state.settings;
+void RegisterAndLink(const Settings& s, const std::string& workFolder, const InstallationPlan& plan,
+                     const InterfaceTexts& texts, const InstallChoices& choices, Progress& progress,
+                     InstallationResults& results) {
   const std::string& dir = plan.installFolder;
 
   if (plan.makeUninstallEntry) {
@@ -139,7 +138,7 @@ void RegisterAndLink(const InstallerState& state, const InstallationPlan& plan, 
     const int line = progress.Step(TextId::InstallMsg6);
     UserTaskFolders folders;
     folders.installFolder = dir;
-    folders.workFolder = state.workFolder;
+    folders.workFolder = workFolder;
     folders.desktopFolder = plan.desktopFolder;
     folders.menuFolder = record.startMenu;  // only when the start-menu folder is there
     folders.startupFolder = GetSpecialFolder(kStartupFolderId);
@@ -162,17 +161,18 @@ bool SaveShortcut(const ShortcutPlan& link) {
                         link.iconIndex) == 1;
 }
 
-InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts& texts, ControlSurface& surface,
-                                    const WizardChoices& choices, const EventPump& pump) {
-  InstallationResults results;
-  Settings& s = state.settings;
-  OpenIniFile(state.settingsPath);
+InstallationOutcome RunInstallation(const InstallationRequest& request, const InterfaceTexts& texts,
+                                    ControlSurface& surface, const EventPump& pump) {
+  InstallationOutcome outcome;
+  InstallationResults& results = outcome.results;
+  Settings s = request.settings;
+  OpenIniFile(request.workFolder + "setup.ini");
   ReadInstallationSettings(CurrentIniDocument(), s);
   CloseIniFile();
 
   const InstallationPlan plan =
-      PlanInstallation(s, choices, texts, [](std::int32_t id) { return GetSpecialFolder(id); });
-  state.installFolder = plan.installFolder;
+      PlanInstallation(s, request.choices, texts, [](std::int32_t id) { return GetSpecialFolder(id); });
+  outcome.installFolder = plan.installFolder;
   const std::string& dir = plan.installFolder;
 
   Progress progress(surface, texts, pump);
@@ -186,7 +186,7 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
   // setup.pck is checked whole (every block decoded, every checksum
   // compared) before anything reaches the installation folder; a damaged
   // package installs nothing, and the folders made for it go again.
-  const std::string package = state.workFolder + "setup.pck";
+  const std::string package = request.workFolder + "setup.pck";
   const std::vector<std::string> madeLevels = dir.empty() ? std::vector<std::string>() : MissingFolderLevels(dir);
   const bool folderReady = !dir.empty() && EnsureFolder(dir);
   if (folderReady) {
@@ -210,16 +210,15 @@ InstallationResults RunInstallation(InstallerState& state, const InterfaceTexts&
 
   // Without the program's files nothing may name them: an uninstall entry
   // pointing at a missing Uninstall.exe could never be removed.
-  if (placed) RegisterAndLink(state, plan, texts, choices, progress, results);
-  state.packageDamaged = results.packageDamaged;
-
-  state.installationIncomplete = !InstallationComplete(results);
+  if (placed) RegisterAndLink(s, request.workFolder, plan, texts, request.choices, progress, results);
+  outcome.packageDamaged = results.packageDamaged;
+  outcome.complete = InstallationComplete(results);
   if (!ProgramReady(results)) {
     surface.SetState(RunProgramBox, 0);
     surface.Disable(RunProgramBox);
   }
   progress.Pump();
-  return results;
+  return outcome;
 }
 
 }  // namespace brindorel

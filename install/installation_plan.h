@@ -11,12 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "install/choices.h"
 #include "services/folders.h"
 
 namespace brindorel {
 
-class ControlSurface;
 struct Settings;
+
+// The product key, below HKEY_CURRENT_USER: kProductKeyBase + the GUID. It
+// keeps the user's choices for the next installation of the same product.
+extern const char* const kProductKeyBase;  // "SOFTWARE\Brindorel\"
 struct InterfaceTexts;
 
 // Folder ids the plan looks up.
@@ -25,16 +29,6 @@ constexpr std::int32_t kProgramsFolderId = 2;      // CSIDL_PROGRAMS
 constexpr std::int32_t kStartupFolderId = 7;       // CSIDL_STARTUP
 constexpr std::int32_t kSystemFolderId = -2;
 constexpr std::int32_t kProgramFilesFolderId = -6;
-
-// The wizard's values at the moment Install is pressed.
-struct WizardChoices {
-  std::string installDirText;   // InstallDirField
-  std::string menuFolderText;   // MenuFolderField
-  bool desktopIcon = false;     // DesktopIconBox
-};
-
-// InstallDirField, MenuFolderField and DesktopIconBox as they stand.
-WizardChoices ReadWizardChoices(const ControlSurface& surface);
 
 // One shell link. Arguments, show command (1), description and hot key are
 // the same for every link the plan makes, except the arguments of web links.
@@ -90,17 +84,6 @@ struct InstallationPlan {
   std::string recordProgLink;  // ProgLink, or ProgExe before its first "."
 };
 
-// "X:\..." and "\\server\share..." are used as they are; a text that is
-// empty once its backslashes are removed gives `defaultInstallDir` (checked
-// the same way, never the current folder); anything else goes below the
-// Program Files folder. Always ends in "\"; empty only when the Program
-// Files folder is unknown and nothing better exists.
-std::string ResolveInstallFolder(const std::string& text, const std::string& defaultInstallDir,
-                                 const std::string& programFilesFolder);
-
-// True for "\\server\share" with both parts non-empty.
-bool IsUncPath(const std::string& path);
-
 // A web link through the system's URL handler: rundll32.exe with
 // "url.dll,FileProtocolHandler " + address, the icon from url.dll (a link
 // whose target is an address does not open it). Empty target when the
@@ -115,7 +98,7 @@ std::string FirstNamePart(const std::string& name);
 std::string SafeFileNamePart(const std::string& name);
 
 // The whole plan. `settings` holds every pass, the installation pass too.
-InstallationPlan PlanInstallation(const Settings& settings, const WizardChoices& choices,
+InstallationPlan PlanInstallation(const Settings& settings, const InstallChoices& choices,
                                   const InterfaceTexts& texts, const FolderLookup& folders);
 
 // ---- Progress lines ----
