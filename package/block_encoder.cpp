@@ -33,14 +33,6 @@ inline unsigned FloorLog2(std::uint64_t v) {
 }
 inline std::uint32_t GammaBits(std::uint64_t v) { return 2 * FloorLog2(v); }  // v >= 2
 
-inline std::uint32_t LengthBonus(std::uint32_t distance) {
-  if (distance < 0x80) return 4;
-  if (distance < 639) return 0;
-  if (distance < 0x37FF) return 1;
-  if (distance < 0x10000) return 2;
-  return 3;
-}
-
 // Smallest length a long match with a newly sent distance can carry.
 inline std::uint32_t LongMinLength(std::uint32_t distance) { return LengthBonus(distance) + 2; }
 
@@ -585,10 +577,6 @@ struct Emitter {
     }
   }
 };
-
-void StoreLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
 
 }  // namespace
 
