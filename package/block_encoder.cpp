@@ -13,6 +13,7 @@
 #include "package/block_encoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "package/block_decoder.h"
@@ -26,10 +27,8 @@ constexpr std::uint32_t kInfinite = std::numeric_limits<std::uint32_t>::max() / 
 
 // ---- costs in bits ----
 
-inline unsigned FloorLog2(std::uint64_t v) {
-  unsigned r = 0;
-  while (v >>= 1) ++r;
-  return r;
+inline unsigned FloorLog2(std::uint64_t v) {  // v >= 1
+  return 63u - unsigned(__builtin_clzll(v));
 }
 inline std::uint32_t GammaBits(std::uint64_t v) { return 2 * FloorLog2(v); }  // v >= 2
 
@@ -75,11 +74,11 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
   LiteralMode prev{8, 0};
   for (std::size_t start = 0; start < size; start += kLiteralStretch) {
     std::size_t end = std::min(size, start + kLiteralStretch);
-    unsigned lo = 255, hi = 0;
+    std::uint8_t lo = 255, hi = 0;  // over the non-zero bytes (zeros have codes of their own)
     for (std::size_t i = start; i < end; ++i) {
-      if (data[i] == 0) continue;
-      lo = std::min<unsigned>(lo, data[i]);
-      hi = std::max<unsigned>(hi, data[i]);
+      const std::uint8_t b = data[i];
+      lo = std::min<std::uint8_t>(lo, std::uint8_t(b == 0 ? 255 : b));
+      hi = std::max<std::uint8_t>(hi, b);
     }
     LiteralMode m{8, 0};
     if (lo > hi) {
@@ -88,7 +87,7 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
       if (prev.width == 7 && lo >= prev.offset && hi - prev.offset < 0x80)
         m = prev;
       else
-        m = LiteralMode{7, std::min(lo, 0x80u)};
+        m = LiteralMode{7, std::min<unsigned>(lo, 0x80u)};
     }
     modes.push_back(m);
     prev = m;
@@ -96,30 +95,57 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
   return modes;
 }
 
-// ---- match finder: hash chains over the whole input ----
+// Bytes a and b have in common, at most limit; eight at a time.
+inline std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+  std::size_t n = 0;
+  while (limit - n >= 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return n + unsigned(__builtin_ctzll(x ^ y)) / 8;
+#else
+      break;
+#endif
+    }
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
 
+// ---- match finder: hash chains over the input, within the reach ----
+
+// Matches reach at most `reach` bytes back. When the input is larger than
+// the block window, the chains are kept for the window only (a ring): a
+// link of a position further back than the reach is never followed.
+// Tables hold position + 1, so that 0 is "none" and one comparison ends a
+// chain both at its end and at the reach.
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t* data, std::size_t size)
-      : data_(data), size_(size), head_(std::size_t(1) << kHashBits, kNone),
-        prev_(size, kNone), head2_(65536, kNone) {}
+  MatchFinder(const std::uint8_t* data, std::size_t size, std::size_t reach)
+      : data_(data), size_(size), reach_(reach),
+        ringMask_(size > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        head_(std::size_t(1) << kHashBits, 0), prev_(size > kBlockWindowSize ? kBlockWindowSize : size, 0),
+        head2_(65536, 0) {}
+
+  std::size_t Reach() const { return reach_; }
 
   // Adds position p (which must be the next one not yet added).
   void Insert(std::size_t p) {
     if (p + 2 < size_) {
       std::uint32_t h = Hash3(p);
-      prev_[p] = head_[h];
-      head_[h] = std::uint32_t(p);
+      prev_[p & ringMask_] = head_[h];
+      head_[h] = std::uint32_t(p + 1);
+      head2_[Pair(p)] = std::uint32_t(p + 1);
+    } else if (p + 1 < size_) {
+      head2_[Pair(p)] = std::uint32_t(p + 1);
     }
-    if (p + 1 < size_) head2_[Pair(p)] = std::uint32_t(p);
   }
 
   std::size_t MatchLength(std::size_t p, std::size_t distance, std::size_t limit) const {
-    const std::uint8_t* a = data_ + p;
-    const std::uint8_t* b = a - distance;
-    std::size_t n = 0;
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
+    return CommonLength(data_ + p, data_ + p - distance, limit);
   }
 
   // Calls found(distance, length) for candidates of growing length at p
@@ -129,24 +155,26 @@ class MatchFinder {
             F&& found) const {
     if (limit < 2) return;
     std::size_t best = 1;
+    const std::uint8_t* const a = data_ + p;
     std::uint32_t c2 = head2_[Pair(p)];
-    if (c2 != kNone && p - c2 < 0x80) {
-      std::size_t n = MatchLength(p, p - c2, limit);
+    if (c2 != 0 && p + 1 - c2 < 0x80) {
+      std::size_t n = CommonLength(a, data_ + c2 - 1, limit);
       if (n >= 2) {
-        found(std::uint32_t(p - c2), std::uint32_t(n));
+        found(std::uint32_t(p + 1 - c2), std::uint32_t(n));
         best = n;
       }
     }
     if (limit < 3 || best >= niceLength || best >= limit) return;
+    // Stored values at or below `floor` are none or beyond the reach.
+    const std::size_t floor = p > reach_ ? p - reach_ : 0;
     std::uint32_t c = head_[Hash3(p)];
-    for (unsigned depth = 0; c != kNone && depth < chainDepth; ++depth, c = prev_[c]) {
-      const std::uint8_t* a = data_ + p;
-      const std::uint8_t* b = data_ + c;
+    for (unsigned depth = 0; c > floor && depth < chainDepth; ++depth, c = prev_[(c - 1) & ringMask_]) {
+      const std::uint8_t* b = data_ + c - 1;
       if (b[best] != a[best] || b[0] != a[0]) continue;
-      std::size_t n = MatchLength(p, p - c, limit);
+      std::size_t n = CommonLength(a, b, limit);
       if (n > best) {
         best = n;
-        found(std::uint32_t(p - c), std::uint32_t(n));
+        found(std::uint32_t(p + 1 - c), std::uint32_t(n));
         if (n >= niceLength || n == limit) break;
       }
     }
@@ -154,7 +182,6 @@ class MatchFinder {
 
  private:
   static constexpr unsigned kHashBits = 17;
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   std::uint32_t Hash3(std::size_t p) const {
     std::uint32_t v = std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8) |
                       (std::uint32_t(data_[p + 2]) << 16);
@@ -164,6 +191,8 @@ class MatchFinder {
 
   const std::uint8_t* data_;
   std::size_t size_;
+  std::size_t reach_;
+  std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
   std::vector<std::uint32_t> prev_;
   std::vector<std::uint32_t> head2_;
@@ -175,6 +204,31 @@ struct Context {
   std::size_t size;
   const std::vector<LiteralMode>* modes;
 
+  // The smallest distance of at most kNearMaxDistance at which byte b
+  // stands before p, or 0: sixteen bytes at a time, looking for zero
+  // bytes of (bytes XOR b) from the nearest end.
+  std::uint32_t NearestCopy(std::size_t p, std::uint8_t b) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (p >= 16) {
+      const std::uint64_t ones = 0x0101010101010101ull, lows = 0x7F7F7F7F7F7F7F7Full;
+      auto zeroBytes = [&](std::uint64_t x) {  // top bit set in each zero byte, exactly
+        return ~(((x & lows) + lows) | x | lows);
+      };
+      std::uint64_t hi, lo;
+      std::memcpy(&hi, data + p - 8, 8);
+      std::memcpy(&lo, data + p - 16, 8);
+      std::uint64_t m = zeroBytes(hi ^ (b * ones));
+      if (m != 0) return 8 - (63 - unsigned(__builtin_clzll(m))) / 8;
+      m = zeroBytes(lo ^ (b * ones)) & ~0xFFFFull;  // distances 15 and 16 are too far
+      if (m != 0) return 16 - (63 - unsigned(__builtin_clzll(m))) / 8;
+      return 0;
+    }
+#endif
+    for (std::uint32_t d = 1; d <= kNearMaxDistance && d <= p; ++d)
+      if (data[p - d] == b) return d;
+    return 0;
+  }
+
   // Cheapest one-byte token at p (always exists: zero byte, near copy or literal).
   Token OneByte(std::size_t p, std::uint32_t* bits) const {
     std::uint8_t b = data[p];
@@ -182,11 +236,9 @@ struct Context {
       *bits = kNearBits;
       return Token{kZero, 0, 1};
     }
-    for (std::uint32_t d = 1; d <= 14 && d <= p; ++d) {
-      if (data[p - d] == b) {
-        *bits = kNearBits;
-        return Token{kNear, d, 1};
-      }
+    if (std::uint32_t d = NearestCopy(p, b)) {
+      *bits = kNearBits;
+      return Token{kNear, d, 1};
     }
     const LiteralMode& m = (*modes)[p / kLiteralStretch];
     *bits = Encodable(m, b) ? 1 + m.width : 1 + 8 + 18;  // width switch and back, priced roughly
@@ -212,12 +264,26 @@ inline std::uint32_t MatchBits(std::uint32_t distance, std::uint32_t length, uns
   return LongBits(distance, length, indexWidth);
 }
 
+// Distances are counted in buckets of their top four bits (an eighth of an
+// octave), each priced as its bucket's middle: close enough to choose a
+// width, and cheap for any number of distances.
 unsigned ChooseIndexWidth(const std::vector<std::uint32_t>& distances, unsigned current) {
   if (distances.empty()) return current;
+  std::uint32_t counts[32][8] = {};
+  for (std::uint32_t d : distances) {
+    const unsigned e = FloorLog2(d);
+    const unsigned m = e >= 3 ? (d >> (e - 3)) & 7u : (d << (3 - e)) & 7u;
+    ++counts[e][m];
+  }
   auto total = [&](unsigned w) {
-    std::uint64_t s = 0;
-    for (std::uint32_t d : distances) s += LongDistanceBits(d, w);
-    return s;
+    std::uint64_t sum = 0;
+    for (unsigned e = 0; e < 32; ++e)
+      for (unsigned m = 0; m < 8; ++m) {
+        if (counts[e][m] == 0) continue;
+        const std::uint64_t middle = e >= 4 ? (std::uint64_t(16 + 2 * m + 1) << (e - 4)) : (std::uint64_t(1) << e);
+        sum += std::uint64_t(counts[e][m]) * LongDistanceBits(std::uint32_t(middle), w);
+      }
+    return sum;
   };
   unsigned best = current;
   std::uint64_t bestBits = total(current);
@@ -236,30 +302,44 @@ unsigned ChooseIndexWidth(const std::vector<std::uint32_t>& distances, unsigned 
 // change the last index that later repeat matches use.
 void UseRawRuns(std::vector<Token>& tokens, std::size_t from, const std::vector<LiteralMode>& modes,
                 std::size_t pos, unsigned indexWidth) {
-  std::vector<Token> out(tokens.begin(), tokens.begin() + std::ptrdiff_t(from));
-  std::size_t i = from;
-  while (i < tokens.size()) {
-    std::size_t covered = 0, bits = 0, j = i;
-    bool movable = true;
-    while (j < tokens.size() && covered < 256) {
-      const Token& t = tokens[j];
+  // A window of tokens [i, j) slides over the list: its bytes, bits and
+  // the number of tokens in it that must stay.
+  const std::size_t n = tokens.size();
+  std::vector<std::uint32_t> cost(n - from);
+  {
+    std::size_t at = pos;
+    for (std::size_t k = from; k < n; ++k) {
+      const Token& t = tokens[k];
+      std::uint32_t bits = 0;
       switch (t.kind) {
-        case kLiteral: bits += 1 + modes[(pos + covered) / kLiteralStretch].width; break;
-        case kZero: case kNear: bits += kNearBits; break;
-        case kRepeat: bits += RepeatBits(t.length); break;
-        case kRaw: bits += kRawBits; break;
-        case kShort: case kLong: movable = false; bits += LongBits(t.distance, t.length, indexWidth); break;
+        case kLiteral: bits = 1 + modes[at / kLiteralStretch].width; break;
+        case kZero: case kNear: bits = kNearBits; break;
+        case kRepeat: bits = RepeatBits(t.length); break;
+        case kRaw: bits = kRawBits; break;
+        case kShort: case kLong: bits = LongBits(t.distance, t.length, indexWidth); break;
       }
-      if (!movable) break;
-      covered += t.length;
+      cost[k - from] = bits;
+      at += t.length;
+    }
+  }
+  auto fixed = [&](std::size_t k) { return tokens[k].kind == kShort || tokens[k].kind == kLong; };
+  std::vector<Token> out(tokens.begin(), tokens.begin() + std::ptrdiff_t(from));
+  std::size_t i = from, j = from, covered = 0, bits = 0, fixedCount = 0;
+  while (i < n) {
+    while (j < n && covered < kRawRunBytes) {
+      covered += tokens[j].length;
+      bits += cost[j - from];
+      fixedCount += fixed(j) ? 1 : 0;
       ++j;
     }
-    if (movable && covered == 256 && bits > kRawBits) {
-      out.push_back(Token{kRaw, 0, 256});
-      pos += 256;
+    if (fixedCount == 0 && covered == kRawRunBytes && bits > kRawBits) {
+      out.push_back(Token{kRaw, 0, std::uint32_t(kRawRunBytes)});
       i = j;
+      covered = bits = fixedCount = 0;
     } else {
-      pos += tokens[i].length;
+      covered -= tokens[i].length;
+      bits -= cost[i - from];
+      fixedCount -= fixed(i) ? 1 : 0;
       out.push_back(tokens[i++]);
     }
   }
@@ -287,7 +367,7 @@ void ParseLazy(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_
       int gain = int(length * oneByte) - int(cost);
       if (gain > pick.gain) pick = Pick{distance, length, kind, gain};
     };
-    if (last <= p && limit >= 2) {
+    if (last <= p && last <= mf.Reach() && limit >= 2) {
       std::size_t n = mf.MatchLength(p, last, limit);
       if (n >= 2) consider(last, std::uint32_t(n));
     }
@@ -396,7 +476,7 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
       offer(p + 1, a.cost + oneBits, a.lastIndex, p, s, one);
       if (limit >= 256) offer(p + 256, a.cost + kRawBits, a.lastIndex, p, s, Token{kRaw, 0, 256});
       // Repeat of this arrival's last index.
-      if (a.lastIndex <= p) {
+      if (a.lastIndex <= p && a.lastIndex <= mf.Reach()) {
         std::size_t rl = mf.MatchLength(p, a.lastIndex, limit);
         for (std::size_t len = rl >= kNiceLength ? rl : 2; len <= rl; ++len)
           offer(p + len, a.cost + RepeatBits(std::uint32_t(len)), a.lastIndex, p, s,
@@ -454,34 +534,38 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
 class BitWriter {
  public:
   explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-  void Put(std::uint32_t value, unsigned n) {  // n <= 32, most significant first
-    for (unsigned i = n; i-- > 0;) Bit((value >> i) & 1u);
+  void Put(std::uint32_t value, unsigned n) {  // n <= 32, value below 2^n
+    acc_ = (acc_ << n) | value;
+    used_ += n;
+    if (used_ >= 32) {
+      used_ -= 32;
+      Word(std::uint32_t(acc_ >> used_));
+    }
   }
-  void Bit(unsigned b) {
-    word_ = (word_ << 1) | b;
-    if (++used_ == 32) Flush();
-  }
-  void Gamma(std::uint64_t v) {  // v >= 2
+  void Bit(unsigned b) { Put(b, 1); }
+  void Gamma(std::uint64_t v) {  // v >= 2: (data, continue) pairs below the top bit
     unsigned top = FloorLog2(v);
-    for (unsigned i = top; i-- > 0;) {
-      Bit(unsigned(v >> i) & 1u);
-      Bit(i > 0 ? 1u : 0u);
+    while (top > 0) {
+      const unsigned pairs = top < 16 ? top : 16;
+      std::uint32_t pattern = 0;
+      for (unsigned i = top; i-- > top - pairs;)
+        pattern = (pattern << 2) | (std::uint32_t((v >> i) & 1u) << 1) | (i > 0 ? 1u : 0u);
+      Put(pattern, 2 * pairs);
+      top -= pairs;
     }
   }
   void Finish() {
-    if (used_ == 0) return;
-    word_ <<= 32 - used_;
-    Flush();
+    if (used_ != 0) Put(0, 32 - used_);
   }
 
  private:
-  void Flush() {
-    for (int i = 0; i < 4; ++i) out_.push_back(std::uint8_t(word_ >> (8 * i)));
-    word_ = 0;
-    used_ = 0;
+  void Word(std::uint32_t w) {
+    const std::uint8_t bytes[4] = {std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(w >> 16),
+                                   std::uint8_t(w >> 24)};
+    out_.insert(out_.end(), bytes, bytes + 4);
   }
   std::vector<std::uint8_t>& out_;
-  std::uint32_t word_ = 0;
+  std::uint64_t acc_ = 0;
   unsigned used_ = 0;
 };
 
@@ -597,7 +681,9 @@ std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t si
   em.SetMode(modes.empty() ? LiteralMode{8, 0} : modes[0]);
 
   if (size > 0) {
-    MatchFinder mf(data, size);
+    // Entries larger than the window the installer streams with keep their
+    // matches inside it, so that it never reads back from the file.
+    MatchFinder mf(data, size, size > kBlockWindowSize ? kBlockWindowReach : size);
     Context cx{data, size, &modes};
     std::uint32_t lastIndex = 1;
     unsigned chainDepth = level <= 1 ? 8 : unsigned(8 + 8 * std::min(level, 8));
@@ -610,19 +696,24 @@ std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t si
         ParseOptimal(cx, mf, begin, end, em.indexWidth, lastIndex, tokens);
       else
         ParseLazy(cx, mf, begin, end, em.indexWidth, lastIndex, chainDepth, tokens);
-      em.Emit(tokens.data(), tokens.size());
+      // The index width that suits this chunk's distances best, sent ahead
+      // of it when that pays for the code; the next chunk is parsed with it.
       distances.clear();
       for (const Token& t : tokens)
         if (t.kind == kLong) distances.push_back(t.distance);
       unsigned width = ChooseIndexWidth(distances, em.indexWidth);
-      if (width != em.indexWidth && end < size) em.SetIndexWidth(width);
+      if (width != em.indexWidth) em.SetIndexWidth(width);
+      em.Emit(tokens.data(), tokens.size());
     }
   }
   // End code.
-  bw.Put(0, 3);
-  bw.Put(0, 7);
-  bw.Put(0, 2);
+  bw.Put(kShortPrefix.bits, kShortPrefix.length);
+  bw.Put(0, kShortDistanceBits);
+  bw.Put(0, kShortCountBits);
   bw.Finish();
+  // A block exactly as long as its data would be taken for the data stored
+  // as it is: one byte more after the end code, which decoders ignore.
+  if (size > 0 && out.size() == size) out.push_back(0);
   return out;
 }
 

@@ -163,6 +163,22 @@ TEST(BlockStream, FinishedIsSticky) {
   EXPECT_EQ(r.outputSize, 0u);
 }
 
+// An entry larger than the installer's window: the encoder keeps its matches
+// within the window, so the stream never reads back, although the data
+// repeats from further back.
+TEST(BlockStream, LargeEntriesNeverReadBack) {
+  const Bytes head = Random(1 << 16, 6);
+  Bytes data = head;
+  data.resize(kBlockWindowSize + (1 << 17), 0);
+  data.insert(data.end(), head.begin(), head.end());
+  const Bytes block = Block(data);
+  StreamDecoding d = DecodeStreamed(block, kBlockWindowSize, [](std::size_t) { return std::size_t(1) << 22; },
+                                    Pieces(1 << 20));
+  ASSERT_TRUE(d.finished);
+  EXPECT_TRUE(d.out == data);
+  EXPECT_EQ(d.historyReads, 0u);
+}
+
 // The stream gives exactly the whole-block decoder's output on the start of
 // every corpus file (skipped where the list's files are missing), with a
 // window far smaller than the data, so that laps and read-backs happen.
