@@ -532,7 +532,7 @@ bool Core::FastLoop() {
       }
     }
     // A match: straight behind and clear of the margin, or the careful path.
-    if (distance <= std::uint64_t(op - window) && length <= std::uint64_t(opFast - op)) {
+    if (distance - 1 < std::uint64_t(op - window) && length <= std::uint64_t(opFast - op)) {  // 0 < distance
       CopyGroups(op, distance, length);
       op += length;
       continue;

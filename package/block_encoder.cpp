@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "package/block_decoder.h"
 
@@ -22,6 +23,9 @@ namespace brindorel {
 namespace {
 
 constexpr std::size_t kLiteralStretch = 1024;
+constexpr std::size_t kStretchLookback = kBlockStretch;
+// The last index at a stretch's start: unknown (no repeat before a distance).
+constexpr std::uint32_t kUnknownIndex = 0xFFFFFFFFu;
 constexpr std::size_t kParseChunk = 64 * 1024;
 constexpr std::uint32_t kInfinite = std::numeric_limits<std::uint32_t>::max() / 4;
 
@@ -124,11 +128,13 @@ inline std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, st
 // chain both at its end and at the reach.
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t* data, std::size_t size, std::size_t reach)
-      : data_(data), size_(size), reach_(reach),
-        ringMask_(size > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
-        head_(std::size_t(1) << kHashBits, 0), prev_(size > kBlockWindowSize ? kBlockWindowSize : size, 0),
-        head2_(65536, 0) {}
+  // Finds matches for positions from `base` on (inserted in order) within
+  // data[0, size).
+  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t size, std::size_t reach)
+      : data_(data), size_(size), base_(base), reach_(reach),
+        ringMask_(size - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        head_(std::size_t(1) << kHashBits, 0),
+        prev_(size - base > kBlockWindowSize ? kBlockWindowSize : size - base, 0), head2_(65536, 0) {}
 
   std::size_t Reach() const { return reach_; }
 
@@ -136,7 +142,7 @@ class MatchFinder {
   void Insert(std::size_t p) {
     if (p + 2 < size_) {
       std::uint32_t h = Hash3(p);
-      prev_[p & ringMask_] = head_[h];
+      prev_[(p - base_) & ringMask_] = head_[h];
       head_[h] = std::uint32_t(p + 1);
       head2_[Pair(p)] = std::uint32_t(p + 1);
     } else if (p + 1 < size_) {
@@ -166,9 +172,9 @@ class MatchFinder {
     }
     if (limit < 3 || best >= niceLength || best >= limit) return;
     // Stored values at or below `floor` are none or beyond the reach.
-    const std::size_t floor = p > reach_ ? p - reach_ : 0;
+    const std::size_t floor = p - base_ > reach_ ? p - reach_ : base_;
     std::uint32_t c = head_[Hash3(p)];
-    for (unsigned depth = 0; c > floor && depth < chainDepth; ++depth, c = prev_[(c - 1) & ringMask_]) {
+    for (unsigned depth = 0; c > floor && depth < chainDepth; ++depth, c = prev_[(c - 1 - base_) & ringMask_]) {
       const std::uint8_t* b = data_ + c - 1;
       if (b[best] != a[best] || b[0] != a[0]) continue;
       std::size_t n = CommonLength(a, b, limit);
@@ -191,6 +197,7 @@ class MatchFinder {
 
   const std::uint8_t* data_;
   std::size_t size_;
+  std::size_t base_;
   std::size_t reach_;
   std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
@@ -316,7 +323,8 @@ void UseRawRuns(std::vector<Token>& tokens, std::size_t from, const std::vector<
         case kZero: case kNear: bits = kNearBits; break;
         case kRepeat: bits = RepeatBits(t.length); break;
         case kRaw: bits = kRawBits; break;
-        case kShort: case kLong: bits = LongBits(t.distance, t.length, indexWidth); break;
+        case kShort: bits = kShortBits; break;
+        case kLong: bits = LongBits(t.distance, t.length, indexWidth); break;
       }
       cost[k - from] = bits;
       at += t.length;
@@ -662,49 +670,115 @@ struct Emitter {
   }
 };
 
+// One stretch: positions [begin, end), parsed with a match finder that
+// first takes in up to kStretchLookback bytes before it (so matches reach
+// back across the boundary). Every stretch but the first starts with the
+// last index unknown: its first match sends a distance, whatever the
+// stretch before it ended with, so stretches do not depend on each other.
+struct Stretch {
+  std::size_t begin = 0, end = 0;
+  std::vector<Token> tokens;
+  std::vector<std::size_t> chunkEnds;  // token count at the end of each chunk
+};
+
 }  // namespace
 
-std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
-  if (data == nullptr) size = 0;
-  if ((std::uint64_t(size) >> 32) != 0) return {};  // the header holds a 32-bit size
+struct BlockCompressor::State {
+  const std::uint8_t* data_;
+  std::size_t size_;
+  int level_;
+  bool tooLarge_ = false;
+  std::vector<std::unique_ptr<Stretch>> stretches_;
+  std::vector<LiteralMode> modes_;
+};
+
+BlockCompressor::BlockCompressor(const std::uint8_t* data, std::size_t size, int level) : state_(new State) {
+  State& s = *state_;
+  s.data_ = data == nullptr ? nullptr : data;
+  s.size_ = data == nullptr ? 0 : size;
+  s.level_ = level;
+  if ((std::uint64_t(s.size_) >> 32) != 0) {
+    s.tooLarge_ = true;
+    return;
+  }
+  const std::size_t count = s.size_ <= kBlockStretch ? 1 : (s.size_ + kBlockStretch - 1) / kBlockStretch;
+  for (std::size_t k = 0; k < count; ++k) {
+    auto stretch = std::make_unique<Stretch>();
+    stretch->begin = k * kBlockStretch;
+    stretch->end = std::min(s.size_, stretch->begin + kBlockStretch);
+    if (count == 1) stretch->end = s.size_;
+    s.stretches_.push_back(std::move(stretch));
+  }
+  s.modes_ = PlanLiteralModes(s.data_, s.size_);
+}
+
+BlockCompressor::~BlockCompressor() = default;
+
+std::size_t BlockCompressor::StretchCount() const { return state_->stretches_.size(); }
+
+void BlockCompressor::ParseStretch(std::size_t k) {
+  const State& s = *state_;
+  if (k >= s.stretches_.size() || s.size_ == 0) return;
+  Stretch& st = *s.stretches_[k];
+  // Entries larger than the window the installer streams with keep their
+  // matches inside it, so that it never reads back from the file.
+  const std::size_t reach = s.size_ > kBlockWindowSize ? kBlockWindowReach : s.size_;
+  const std::size_t lookback = std::min({st.begin, reach, kStretchLookback});
+  MatchFinder mf(s.data_, st.begin - lookback, s.size_, reach);
+  for (std::size_t p = st.begin - lookback; p < st.begin; ++p) mf.Insert(p);
+  Context cx{s.data_, s.size_, &s.modes_};
+  std::uint32_t lastIndex = k == 0 ? kInitialLastIndex : kUnknownIndex;
+  unsigned width = kInitialIndexWidth;
+  const unsigned chainDepth = s.level_ <= 1 ? 8 : unsigned(8 + 8 * std::min(s.level_, 8));
+  std::vector<Token> tokens;
+  std::vector<std::uint32_t> distances;
+  for (std::size_t begin = st.begin; begin < st.end; begin += kParseChunk) {
+    const std::size_t end = std::min(st.end, begin + kParseChunk);
+    tokens.clear();
+    if (s.level_ >= kBlockLevelBest)
+      ParseOptimal(cx, mf, begin, end, width, lastIndex, tokens);
+    else
+      ParseLazy(cx, mf, begin, end, width, lastIndex, chainDepth, tokens);
+    st.tokens.insert(st.tokens.end(), tokens.begin(), tokens.end());
+    st.chunkEnds.push_back(st.tokens.size());
+    // The emitter will send the width that suits this chunk; the next chunk
+    // is parsed with it.
+    distances.clear();
+    for (const Token& t : tokens)
+      if (t.kind == kLong) distances.push_back(t.distance);
+    width = ChooseIndexWidth(distances, width);
+  }
+}
+
+std::vector<std::uint8_t> BlockCompressor::Finish() {
+  State& s = *state_;
+  if (s.tooLarge_) return {};  // the header holds a 32-bit size
   std::vector<std::uint8_t> out(kBlockHeaderSize, 0);
-  out[0] = 'J';
-  out[1] = 'C';
-  StoreLe32(out.data() + 2, std::uint32_t(size));
-  StoreLe32(out.data() + 6, BlockChecksum(data, size));
-  out.reserve(kBlockHeaderSize + size + size / 64 + 64);
+  out[0] = kBlockMagic[0];
+  out[1] = kBlockMagic[1];
+  StoreLe32(out.data() + kBlockSizeOffset, std::uint32_t(s.size_));
+  StoreLe32(out.data() + kBlockChecksumOffset, BlockChecksum(s.data_, s.size_));
+  out.reserve(kBlockHeaderSize + s.size_ + s.size_ / 64 + 64);
 
   BitWriter bw(out);
-  std::vector<LiteralMode> modes = PlanLiteralModes(data, size);
-  Emitter em{bw, data, modes};
+  Emitter em{bw, s.data_, s.modes_};
   // A width code first, so that the stream is complete even without literals.
-  em.SetMode(modes.empty() ? LiteralMode{8, 0} : modes[0]);
-
-  if (size > 0) {
-    // Entries larger than the window the installer streams with keep their
-    // matches inside it, so that it never reads back from the file.
-    MatchFinder mf(data, size, size > kBlockWindowSize ? kBlockWindowReach : size);
-    Context cx{data, size, &modes};
-    std::uint32_t lastIndex = 1;
-    unsigned chainDepth = level <= 1 ? 8 : unsigned(8 + 8 * std::min(level, 8));
-    std::vector<Token> tokens;
-    std::vector<std::uint32_t> distances;
-    for (std::size_t begin = 0; begin < size; begin += kParseChunk) {
-      std::size_t end = std::min(size, begin + kParseChunk);
-      tokens.clear();
-      if (level >= kBlockLevelBest)
-        ParseOptimal(cx, mf, begin, end, em.indexWidth, lastIndex, tokens);
-      else
-        ParseLazy(cx, mf, begin, end, em.indexWidth, lastIndex, chainDepth, tokens);
+  em.SetMode(s.modes_.empty() ? LiteralMode{8, 0} : s.modes_[0]);
+  std::vector<std::uint32_t> distances;
+  for (auto& stretch : s.stretches_) {
+    std::size_t from = 0;
+    for (std::size_t chunkEnd : stretch->chunkEnds) {
       // The index width that suits this chunk's distances best, sent ahead
-      // of it when that pays for the code; the next chunk is parsed with it.
+      // of it when that pays for the code.
       distances.clear();
-      for (const Token& t : tokens)
-        if (t.kind == kLong) distances.push_back(t.distance);
-      unsigned width = ChooseIndexWidth(distances, em.indexWidth);
+      for (std::size_t i = from; i < chunkEnd; ++i)
+        if (stretch->tokens[i].kind == kLong) distances.push_back(stretch->tokens[i].distance);
+      const unsigned width = ChooseIndexWidth(distances, em.indexWidth);
       if (width != em.indexWidth) em.SetIndexWidth(width);
-      em.Emit(tokens.data(), tokens.size());
+      em.Emit(stretch->tokens.data() + from, chunkEnd - from);
+      from = chunkEnd;
     }
+    stretch.reset();  // its tokens are written
   }
   // End code.
   bw.Put(kShortPrefix.bits, kShortPrefix.length);
@@ -713,8 +787,14 @@ std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t si
   bw.Finish();
   // A block exactly as long as its data would be taken for the data stored
   // as it is: one byte more after the end code, which decoders ignore.
-  if (size > 0 && out.size() == size) out.push_back(0);
+  if (s.size_ > 0 && out.size() == s.size_) out.push_back(0);
   return out;
+}
+
+std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
+  BlockCompressor compressor(data, size, level);
+  for (std::size_t k = 0; k < compressor.StretchCount(); ++k) compressor.ParseStretch(k);
+  return compressor.Finish();
 }
 
 }  // namespace brindorel

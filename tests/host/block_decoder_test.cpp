@@ -230,6 +230,15 @@ TEST(BlockDecoder, RejectsBrokenInput) {
       {"huge index width", Stream().Width8().Literal('a').IndexWidth(3, 40).Long(1, 2, 0).End().Block(3)},
   };
   for (const Bad& b : bad) EXPECT_EQ(Decode(b.block, 64).result, 0u) << b.what;
+  // Distance 0 fails also where the fast loop decodes (enough input and room).
+  for (const bool atStart : {true, false}) {
+    Stream s;
+    s.Width8();
+    for (int i = 0; i < 100; ++i) s.Literal(std::uint32_t('a' + i % 26));
+    if (atStart) s.Long(0, 2); else s.Short(1, 0).Repeat(2).Long(0, 5);
+    for (int i = 0; i < 100; ++i) s.Literal('z');
+    EXPECT_EQ(Decode(s.End().Block(300)).result, 0u) << atStart;
+  }
   // A gamma value that never ends reads past the block instead of overflowing.
   Stream endless;
   endless.Width8().Literal('a').Put(0b01, 2);
