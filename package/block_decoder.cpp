@@ -28,6 +28,16 @@
 namespace brindorel {
 namespace {
 
+// The careful path runs for a few codes at the ends of a block or a call:
+// built for size, apart from the fast loop.
+#if defined(__GNUC__)
+#define BRINDOREL_CAREFUL __attribute__((cold, noinline))
+#define BRINDOREL_NOINLINE __attribute__((noinline))
+#else
+#define BRINDOREL_CAREFUL
+#define BRINDOREL_NOINLINE
+#endif
+
 constexpr std::size_t kFastInput = 64;    // input margin of the fast loop
 constexpr std::size_t kCodeInput = 32;    // input that holds any one careful step
 constexpr std::size_t kRawFastInput = kRawRunBytes + kFastInput;
@@ -35,24 +45,23 @@ constexpr std::size_t kRawFastInput = kRawRunBytes + kFastInput;
 enum Pending : std::uint8_t { kPendingNone, kPendingByte, kPendingMatch };
 enum Phase : std::uint8_t { kRunning, kEnded, kFinishedPhase, kFailedPhase };
 
-struct GammaStep {
-  std::uint8_t pairs;  // (data, continue) pairs taken from the byte, 1 to 4
-  std::uint8_t data;   // their data bits, first one highest
-  bool stop;           // the last pair taken ends the value
-};
-
+// Gamma values a byte of the stream at a time: for each byte, the
+// (data, continue) pairs it holds up to the first stop, at most four, as one
+// byte: bit 7 set when the value stops there, bits 4-6 the number of pairs,
+// bits 0-3 their data bits, the first one highest.
 struct GammaTable {
-  GammaStep steps[256];
+  std::uint8_t steps[256];
   constexpr GammaTable() : steps() {
     for (unsigned b = 0; b < 256; ++b) {
-      GammaStep s{0, 0, false};
-      while (s.pairs < 4 && !s.stop) {
-        unsigned shift = 6 - 2 * s.pairs;
-        s.data = std::uint8_t((s.data << 1) | ((b >> (shift + 1)) & 1u));
-        s.stop = ((b >> shift) & 1u) == 0;
-        ++s.pairs;
+      unsigned pairs = 0, data = 0;
+      bool stop = false;
+      while (pairs < 4 && !stop) {
+        const unsigned shift = 6 - 2 * pairs;
+        data = (data << 1) | ((b >> (shift + 1)) & 1u);
+        stop = ((b >> shift) & 1u) == 0;
+        ++pairs;
       }
-      steps[b] = s;
+      steps[b] = std::uint8_t((stop ? 0x80u : 0u) | (pairs << 4) | data);
     }
   }
 };
@@ -132,12 +141,18 @@ struct Reader {
     std::uint32_t v = 1;
     while (v < (1u << 27)) {
       Need(8);
-      const GammaStep step = kGammaTable.steps[in.bits >> 56];
-      v = (v << step.pairs) | step.data;
-      in.bits <<= 2 * step.pairs;
-      in.bitOffset += 2u * step.pairs;
-      if (step.stop) return v;
+      const unsigned step = kGammaTable.steps[in.bits >> 56];
+      const unsigned pairs = (step >> 4) & 7u;
+      v = (v << pairs) | (step & 15u);
+      in.bits <<= 2 * pairs;
+      in.bitOffset += 2 * pairs;
+      if (step & 0x80u) return v;
     }
+    return GammaTail(v);
+  }
+  // The rest of a gamma value past 27 bits, bit by bit (no sound stream
+  // gets here: such lengths and distances exceed any block).
+  BRINDOREL_CAREFUL std::uint32_t GammaTail(std::uint32_t v) {
     do {
       if (v >= 0x80000000u) return 0;
       Need(2);
@@ -216,7 +231,7 @@ class Core {
     out_.end = out_.op + room;
   }
 
-  BlockStreamStatus Run() {
+  BRINDOREL_NOINLINE BlockStreamStatus Run() {
     for (;;) {
       if (s_.pendingKind != kPendingNone) {
         BlockStreamStatus stop;
@@ -255,7 +270,7 @@ class Core {
 
   // Writes the pending output; false, with the status to return, when it
   // cannot be written whole.
-  bool WritePending(BlockStreamStatus* stop) {
+  BRINDOREL_CAREFUL bool WritePending(BlockStreamStatus* stop) {
     if (s_.pendingKind == kPendingByte) {
       if (out_.op == out_.end) return *stop = Full(), false;
       *out_.op++ = s_.pendingByte;
@@ -308,7 +323,7 @@ class Core {
   }
 
   // Decodes one code (or one raw byte) with checked reads into pending output.
-  void CarefulStep() {
+  BRINDOREL_CAREFUL void CarefulStep() {
     Reader<true> r{in_};
     in_.ReloadCareful();
     if (s_.rawLeft != 0) {
@@ -448,23 +463,21 @@ bool Core::FastLoop() {
       in.bits <<= 2;
       in.bitOffset += 2;
       const std::uint32_t g = r.Gamma();
-      if (g == kRepeatGamma) {
-        distance = lastIndex;
-        length = r.Gamma();
-      } else {
+      distance = lastIndex;
+      if (g != kRepeatGamma) {
         if (g < kRepeatGamma || indexWidth > 32) {
           ok = false;
           break;
         }
         distance = (std::uint64_t(g - kLongGammaBase) << indexWidth) | r.Value(indexWidth);
         lastIndex = distance;
-        length = r.Gamma();
-        length += length != 0 ? LengthBonus(distance) : 0;
       }
+      length = r.Gamma();
       if (length == 0) {
         ok = false;
         break;
       }
+      if (g != kRepeatGamma) length += LengthBonus(distance);
     } else if ((top >> 61) == 0) {  // 000: short match, end or index width
       distance = (top >> (61 - kShortDistanceBits)) & 0x7F;
       const unsigned n = unsigned(top >> (61 - kShortDistanceBits - kShortCountBits)) & 3u;

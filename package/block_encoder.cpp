@@ -205,6 +205,126 @@ class MatchFinder {
   std::vector<std::uint32_t> head2_;
 };
 
+// Binary trees for the best level: the positions with the same three-byte
+// hash form a tree sorted by the bytes that follow them (up to the nice
+// length), so one walk from the newest finds the longest match at every
+// distance step and re-links the tree with the current position as its
+// root. The walk is cut after kTreeCut nodes. Same interface as
+// MatchFinder; Find also inserts the position.
+class TreeFinder {
+ public:
+  TreeFinder(const std::uint8_t* data, std::size_t base, std::size_t size, std::size_t reach, std::size_t nice)
+      : data_(data), size_(size), base_(base), reach_(reach), nice_(nice),
+        ringMask_(size - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        head_(std::size_t(1) << kHashBits, 0),
+        sons_(2 * (size - base > kBlockWindowSize ? kBlockWindowSize : size - base), 0), head2_(65536, 0),
+        next_(base) {}
+
+  std::size_t Reach() const { return reach_; }
+
+  std::size_t MatchLength(std::size_t p, std::size_t distance, std::size_t limit) const {
+    return CommonLength(data_ + p, data_ + p - distance, limit);
+  }
+
+  // Inserts p unless Find did already.
+  void Insert(std::size_t p) {
+    if (p < next_) return;
+    Walk(p, [](std::uint32_t, std::uint32_t) {});
+  }
+
+  // Calls found(distance, length) for candidates of growing length at p, at
+  // most `limit` bytes long, and inserts p.
+  template <typename F>
+  void Find(std::size_t p, std::size_t limit, unsigned, std::size_t, F&& found) {
+    std::size_t best = 1;
+    if (limit >= 2 && p + 1 < size_) {
+      const std::uint32_t c2 = head2_[Pair(p)];
+      if (c2 != 0 && p + 1 - c2 < 0x80) {
+        const std::size_t n = CommonLength(data_ + p, data_ + c2 - 1, limit);
+        if (n >= 2) {
+          found(std::uint32_t(p + 1 - c2), std::uint32_t(n));
+          best = n;
+        }
+      }
+    }
+    Walk(p, [&](std::uint32_t distance, std::uint32_t length) {
+      const std::size_t n = length < limit ? length : limit;
+      if (n > best) {
+        best = n;
+        found(distance, std::uint32_t(n));
+      }
+    });
+  }
+
+ private:
+  static constexpr unsigned kHashBits = 18;
+  static constexpr unsigned kTreeCut = 48;
+
+  template <typename F>
+  void Walk(std::size_t p, F&& report) {
+    next_ = p + 1;
+    if (p + 1 < size_) head2_[Pair(p)] = std::uint32_t(p + 1);
+    if (p + 2 >= size_) return;
+    const std::size_t lenLimit = std::min(nice_, size_ - p);
+    const std::uint8_t* const cur = data_ + p;
+    const std::uint32_t h = Hash3(p);
+    std::uint32_t match = head_[h];
+    head_[h] = std::uint32_t(p + 1);
+    std::uint32_t* ptr0 = &sons_[2 * ((p - base_) & ringMask_) + 1];
+    std::uint32_t* ptr1 = &sons_[2 * ((p - base_) & ringMask_)];
+    std::size_t len0 = 0, len1 = 0;
+    const std::size_t floor = p - base_ > reach_ ? p - reach_ : base_;
+    for (unsigned cut = kTreeCut;; --cut) {
+      if (match <= floor || cut == 0) {
+        *ptr0 = *ptr1 = 0;
+        return;
+      }
+      const std::size_t m = match - 1;
+      std::uint32_t* const pair = &sons_[2 * ((m - base_) & ringMask_)];
+      const std::uint8_t* const pb = data_ + m;
+      std::size_t len = std::min(len0, len1);
+      if (pb[len] == cur[len]) {
+        len += CommonLength(cur + len, pb + len, lenLimit - len);
+        report(std::uint32_t(p - m), std::uint32_t(len));
+        if (len == lenLimit) {  // equal as far as the tree looks: p takes m's place
+          *ptr1 = pair[0];
+          *ptr0 = pair[1];
+          return;
+        }
+      }
+      if (pb[len] < cur[len]) {
+        *ptr1 = match;
+        ptr1 = pair + 1;
+        match = *ptr1;
+        len1 = len;
+      } else {
+        *ptr0 = match;
+        ptr0 = pair;
+        match = *ptr0;
+        len0 = len;
+      }
+    }
+  }
+
+  std::uint32_t Hash3(std::size_t p) const {
+    std::uint32_t v = std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8) |
+                      (std::uint32_t(data_[p + 2]) << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  std::uint32_t Pair(std::size_t p) const { return std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8); }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t base_;
+  std::size_t reach_;
+  std::size_t nice_;
+  std::size_t ringMask_;
+  std::vector<std::uint32_t> head_;
+  std::vector<std::uint32_t> sons_;  // two links (smaller, larger) per position
+  std::vector<std::uint32_t> head2_;
+  std::size_t next_;  // the next position not inserted
+};
+
 // Everything the parsers need about one position's cheap one-byte codes.
 struct Context {
   const std::uint8_t* data;
@@ -439,19 +559,21 @@ struct Arrival {
   Token token{kLiteral, 0, 0};
 };
 
-void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_t end,
+template <typename Finder>
+void ParseOptimal(const Context& cx, Finder& mf, std::size_t begin, std::size_t end,
                   unsigned indexWidth, std::uint32_t& lastIndex, std::vector<Token>& tokens) {
   const std::size_t n = end - begin;
   std::vector<Arrival> arr((n + 1) * kArrivals);
   auto at = [&](std::size_t p, int slot) -> Arrival& { return arr[(p - begin) * kArrivals + slot]; };
   auto offer = [&](std::size_t p, std::uint32_t cost, std::uint32_t last, std::size_t from, int fromSlot,
                    Token t) {
+    // An empty slot has last index 0, which no arrival has (distances are
+    // at least 1, the unknown index is all ones).
     Arrival* slots = &at(p, 0);
     int worst = 0;
     for (int i = 0; i < kArrivals; ++i) {
-      if (slots[i].cost < kInfinite && slots[i].lastIndex == last) {
-        if (cost < slots[i].cost)
-          slots[i] = Arrival{cost, last, std::uint32_t(from), std::uint8_t(fromSlot), t};
+      if (slots[i].lastIndex == last) {
+        if (cost < slots[i].cost) slots[i] = Arrival{cost, last, std::uint32_t(from), std::uint8_t(fromSlot), t};
         return;
       }
       if (slots[i].cost > slots[worst].cost) worst = i;
@@ -499,12 +621,13 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
       const std::uint32_t base = at(p, bestSlot).cost;
       std::uint32_t prevLen = 1;
       for (const Candidate& c : found) {
+        const std::uint32_t distanceBits = base + LongDistanceBits(c.distance, indexWidth);
+        const std::uint32_t bonus = LengthBonus(c.distance);
         for (std::uint32_t len = takeWhole ? c.length : prevLen + 1; len <= c.length; ++len) {
           if (c.distance < 0x80 && len <= 5)
             offer(p + len, base + kShortBits, c.distance, p, bestSlot, Token{kShort, c.distance, len});
-          if (len >= LongMinLength(c.distance))
-            offer(p + len, base + LongBits(c.distance, len, indexWidth), c.distance, p, bestSlot,
-                  Token{kLong, c.distance, len});
+          if (len >= bonus + 2)
+            offer(p + len, distanceBits + GammaBits(len - bonus), c.distance, p, bestSlot, Token{kLong, c.distance, len});
         }
         prevLen = c.length;
       }
@@ -515,7 +638,7 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
       // Only the arrivals at p + longest matter now; carry them forward.
       std::size_t q = p + longest;
       for (std::size_t r = p + 1; r < q; ++r)
-        for (int s = 0; s < kArrivals; ++s) at(r, s).cost = kInfinite;
+        for (int s = 0; s < kArrivals; ++s) at(r, s) = Arrival{};
       p = q - 1;
     }
   }
@@ -724,29 +847,38 @@ void BlockCompressor::ParseStretch(std::size_t k) {
   // matches inside it, so that it never reads back from the file.
   const std::size_t reach = s.size_ > kBlockWindowSize ? kBlockWindowReach : s.size_;
   const std::size_t lookback = std::min({st.begin, reach, kStretchLookback});
-  MatchFinder mf(s.data_, st.begin - lookback, s.size_, reach);
-  for (std::size_t p = st.begin - lookback; p < st.begin; ++p) mf.Insert(p);
   Context cx{s.data_, s.size_, &s.modes_};
   std::uint32_t lastIndex = k == 0 ? kInitialLastIndex : kUnknownIndex;
   unsigned width = kInitialIndexWidth;
   const unsigned chainDepth = s.level_ <= 1 ? 8 : unsigned(8 + 8 * std::min(s.level_, 8));
   std::vector<Token> tokens;
   std::vector<std::uint32_t> distances;
-  for (std::size_t begin = st.begin; begin < st.end; begin += kParseChunk) {
-    const std::size_t end = std::min(st.end, begin + kParseChunk);
-    tokens.clear();
-    if (s.level_ >= kBlockLevelBest)
-      ParseOptimal(cx, mf, begin, end, width, lastIndex, tokens);
-    else
-      ParseLazy(cx, mf, begin, end, width, lastIndex, chainDepth, tokens);
-    st.tokens.insert(st.tokens.end(), tokens.begin(), tokens.end());
-    st.chunkEnds.push_back(st.tokens.size());
-    // The emitter will send the width that suits this chunk; the next chunk
-    // is parsed with it.
-    distances.clear();
-    for (const Token& t : tokens)
-      if (t.kind == kLong) distances.push_back(t.distance);
-    width = ChooseIndexWidth(distances, width);
+  auto parse = [&](auto& mf, auto&& parseChunk) {
+    for (std::size_t p = st.begin - lookback; p < st.begin; ++p) mf.Insert(p);
+    for (std::size_t begin = st.begin; begin < st.end; begin += kParseChunk) {
+      const std::size_t end = std::min(st.end, begin + kParseChunk);
+      tokens.clear();
+      parseChunk(mf, begin, end);
+      st.tokens.insert(st.tokens.end(), tokens.begin(), tokens.end());
+      st.chunkEnds.push_back(st.tokens.size());
+      // The emitter will send the width that suits this chunk; the next
+      // chunk is parsed with it.
+      distances.clear();
+      for (const Token& t : tokens)
+        if (t.kind == kLong) distances.push_back(t.distance);
+      width = ChooseIndexWidth(distances, width);
+    }
+  };
+  if (s.level_ >= kBlockLevelBest) {
+    TreeFinder mf(s.data_, st.begin - lookback, s.size_, reach, kNiceLength);
+    parse(mf, [&](TreeFinder& f, std::size_t begin, std::size_t end) {
+      ParseOptimal(cx, f, begin, end, width, lastIndex, tokens);
+    });
+  } else {
+    MatchFinder mf(s.data_, st.begin - lookback, s.size_, reach);
+    parse(mf, [&](MatchFinder& f, std::size_t begin, std::size_t end) {
+      ParseLazy(cx, f, begin, end, width, lastIndex, chainDepth, tokens);
+    });
   }
 }
 
