@@ -706,22 +706,23 @@ struct Emitter {
   const std::vector<LiteralMode>& modes;
   std::size_t pos = 0;
   LiteralMode mode{0, 0};
-  unsigned indexWidth = 8;
+  unsigned indexWidth = kInitialIndexWidth;
 
+  void Prefix(CodePrefix prefix) { w.Put(prefix.bits, prefix.length); }
   void SetMode(const LiteralMode& m) {
-    w.Put(0b001, 3);
-    w.Put(0, 4);
+    Prefix(kNearPrefix);
+    w.Put(0, kNearValueBits);
     w.Bit(0);
     w.Bit(m.width == 8 ? 1 : 0);
-    if (m.width == 7) w.Put(m.offset, 8);
+    if (m.width == 7) w.Put(m.offset, kLiteralOffsetBits);
     mode = m;
   }
-  void SetIndexWidth(unsigned width) {
-    unsigned n = width < 16 ? 1 : width < 32 ? 2 : 3;
-    w.Put(0b000, 3);
-    w.Put(0, 7);
-    w.Put(n, 2);
-    w.Put(width, n + 3);
+  void SetIndexWidth(unsigned width) {  // up to 63
+    const unsigned n = width < 16 ? 1 : width < 32 ? 2 : 3;
+    Prefix(kShortPrefix);
+    w.Put(0, kShortDistanceBits);
+    w.Put(n, kShortCountBits);
+    w.Put(width, n + kIndexWidthBase);
     indexWidth = width;
   }
   void Literal(std::uint8_t b) {
@@ -730,16 +731,19 @@ struct Emitter {
     else if (mode.width != want.width || mode.offset != want.offset) {
       if (Encodable(want, b)) SetMode(want);
     }
-    w.Bit(1);
+    Prefix(kLiteralPrefix);
     w.Put(std::uint8_t(b - mode.offset), mode.width);
   }
   void Raw(std::size_t runs) {
-    w.Put(0b001, 3);
-    w.Put(0, 4);
+    Prefix(kNearPrefix);
+    w.Put(0, kNearValueBits);
     w.Bit(1);
     for (std::size_t r = 0; r < runs; ++r) {
-      for (std::size_t i = 0; i < 256; ++i) w.Put(data[pos + i], 8);
-      pos += 256;
+      for (std::size_t i = 0; i < kRawRunBytes; i += 4)
+        w.Put(std::uint32_t(data[pos + i]) << 24 | std::uint32_t(data[pos + i + 1]) << 16 |
+                  std::uint32_t(data[pos + i + 2]) << 8 | data[pos + i + 3],
+              32);
+      pos += kRawRunBytes;
       w.Bit(r + 1 < runs ? 1 : 0);
     }
   }
@@ -761,25 +765,26 @@ struct Emitter {
       }
       switch (k.kind) {
         case kZero:
-          w.Put(0b0010001, 7);
+          Prefix(kNearPrefix);
+          w.Put(kNearZeroByte, kNearValueBits);
           break;
         case kNear:
-          w.Put(0b001, 3);
-          w.Put(k.distance + 1, 4);
+          Prefix(kNearPrefix);
+          w.Put(k.distance + 1, kNearValueBits);
           break;
         case kShort:
-          w.Put(0b000, 3);
-          w.Put(k.distance, 7);
-          w.Put(k.length - 2, 2);
+          Prefix(kShortPrefix);
+          w.Put(k.distance, kShortDistanceBits);
+          w.Put(k.length - kShortMinLength, kShortCountBits);
           break;
         case kRepeat:
-          w.Put(0b01, 2);
-          w.Gamma(2);
+          Prefix(kLongPrefix);
+          w.Gamma(kRepeatGamma);
           w.Gamma(k.length);
           break;
         case kLong:
-          w.Put(0b01, 2);
-          w.Gamma((std::uint64_t(k.distance) >> indexWidth) + 3);
+          Prefix(kLongPrefix);
+          w.Gamma((std::uint64_t(k.distance) >> indexWidth) + kLongGammaBase);
           if (indexWidth > 0) w.Put(k.distance & ((1u << indexWidth) - 1), indexWidth);
           w.Gamma(k.length - LengthBonus(k.distance));
           break;
@@ -912,7 +917,7 @@ std::vector<std::uint8_t> BlockCompressor::Finish() {
     }
     stretch.reset();  // its tokens are written
   }
-  // End code.
+  // End code: a short match of distance 0 and count 0.
   bw.Put(kShortPrefix.bits, kShortPrefix.length);
   bw.Put(0, kShortDistanceBits);
   bw.Put(0, kShortCountBits);
