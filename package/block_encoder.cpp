@@ -128,13 +128,13 @@ inline std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, st
 // chain both at its end and at the reach.
 class MatchFinder {
  public:
-  // Finds matches for positions from `base` on (inserted in order) within
-  // data[0, size).
-  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t size, std::size_t reach)
+  // Finds matches for positions from `base` on
+  // (inserted in order, up to `last`) within data[0, size).
+  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach)
       : data_(data), size_(size), base_(base), reach_(reach),
-        ringMask_(size - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
         head_(std::size_t(1) << kHashBits, 0),
-        prev_(size - base > kBlockWindowSize ? kBlockWindowSize : size - base, 0), head2_(65536, 0) {}
+        prev_(last - base > kBlockWindowSize ? kBlockWindowSize : last - base, 0), head2_(65536, 0) {}
 
   std::size_t Reach() const { return reach_; }
 
@@ -213,11 +213,12 @@ class MatchFinder {
 // MatchFinder; Find also inserts the position.
 class TreeFinder {
  public:
-  TreeFinder(const std::uint8_t* data, std::size_t base, std::size_t size, std::size_t reach, std::size_t nice)
+  TreeFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach,
+             std::size_t nice)
       : data_(data), size_(size), base_(base), reach_(reach), nice_(nice),
-        ringMask_(size - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
         head_(std::size_t(1) << kHashBits, 0),
-        sons_(2 * (size - base > kBlockWindowSize ? kBlockWindowSize : size - base), 0), head2_(65536, 0),
+        sons_(2 * (last - base > kBlockWindowSize ? kBlockWindowSize : last - base), 0), head2_(65536, 0),
         next_(base) {}
 
   std::size_t Reach() const { return reach_; }
@@ -818,6 +819,11 @@ struct BlockCompressor::State {
   bool tooLarge_ = false;
   std::vector<std::unique_ptr<Stretch>> stretches_;
   std::vector<LiteralMode> modes_;
+  // Writing, stretch by stretch in order.
+  std::vector<std::uint8_t> out_;
+  std::unique_ptr<BitWriter> bits_;
+  std::unique_ptr<Emitter> emitter_;
+  std::size_t written_ = 0;  // stretches written
 };
 
 BlockCompressor::BlockCompressor(const std::uint8_t* data, std::size_t size, int level) : state_(new State) {
@@ -875,62 +881,80 @@ void BlockCompressor::ParseStretch(std::size_t k) {
     }
   };
   if (s.level_ >= kBlockLevelBest) {
-    TreeFinder mf(s.data_, st.begin - lookback, s.size_, reach, kNiceLength);
+    TreeFinder mf(s.data_, st.begin - lookback, st.end, s.size_, reach, kNiceLength);
     parse(mf, [&](TreeFinder& f, std::size_t begin, std::size_t end) {
       ParseOptimal(cx, f, begin, end, width, lastIndex, tokens);
     });
   } else {
-    MatchFinder mf(s.data_, st.begin - lookback, s.size_, reach);
+    MatchFinder mf(s.data_, st.begin - lookback, st.end, s.size_, reach);
     parse(mf, [&](MatchFinder& f, std::size_t begin, std::size_t end) {
       ParseLazy(cx, f, begin, end, width, lastIndex, chainDepth, tokens);
     });
   }
 }
 
+void BlockCompressor::WriteStretch(std::size_t k) {
+  State& s = *state_;
+  if (s.tooLarge_ || k != s.written_ || k >= s.stretches_.size()) return;
+  if (!s.emitter_) {
+    s.out_.assign(kBlockHeaderSize, 0);
+    s.out_[0] = kBlockMagic[0];
+    s.out_[1] = kBlockMagic[1];
+    StoreLe32(s.out_.data() + kBlockSizeOffset, std::uint32_t(s.size_));
+    StoreLe32(s.out_.data() + kBlockChecksumOffset, BlockChecksum(s.data_, s.size_));
+    s.out_.reserve(kBlockHeaderSize + s.size_ / 2 + 64);
+    s.bits_ = std::make_unique<BitWriter>(s.out_);
+    s.emitter_ = std::make_unique<Emitter>(Emitter{*s.bits_, s.data_, s.modes_});
+    // A width code first, so that the stream is complete even without literals.
+    s.emitter_->SetMode(s.modes_.empty() ? LiteralMode{8, 0} : s.modes_[0]);
+  }
+  Emitter& em = *s.emitter_;
+  std::unique_ptr<Stretch>& stretch = s.stretches_[k];
+  std::vector<std::uint32_t> distances;
+  std::size_t from = 0;
+  for (std::size_t chunkEnd : stretch->chunkEnds) {
+    // The index width that suits this chunk's distances best, sent ahead
+    // of it when that pays for the code.
+    distances.clear();
+    for (std::size_t i = from; i < chunkEnd; ++i)
+      if (stretch->tokens[i].kind == kLong) distances.push_back(stretch->tokens[i].distance);
+    const unsigned width = ChooseIndexWidth(distances, em.indexWidth);
+    if (width != em.indexWidth) em.SetIndexWidth(width);
+    em.Emit(stretch->tokens.data() + from, chunkEnd - from);
+    from = chunkEnd;
+  }
+  stretch.reset();  // its tokens are written
+  ++s.written_;
+}
+
 std::vector<std::uint8_t> BlockCompressor::Finish() {
   State& s = *state_;
   if (s.tooLarge_) return {};  // the header holds a 32-bit size
-  std::vector<std::uint8_t> out(kBlockHeaderSize, 0);
-  out[0] = kBlockMagic[0];
-  out[1] = kBlockMagic[1];
-  StoreLe32(out.data() + kBlockSizeOffset, std::uint32_t(s.size_));
-  StoreLe32(out.data() + kBlockChecksumOffset, BlockChecksum(s.data_, s.size_));
-  out.reserve(kBlockHeaderSize + s.size_ + s.size_ / 64 + 64);
-
-  BitWriter bw(out);
-  Emitter em{bw, s.data_, s.modes_};
-  // A width code first, so that the stream is complete even without literals.
-  em.SetMode(s.modes_.empty() ? LiteralMode{8, 0} : s.modes_[0]);
-  std::vector<std::uint32_t> distances;
-  for (auto& stretch : s.stretches_) {
-    std::size_t from = 0;
-    for (std::size_t chunkEnd : stretch->chunkEnds) {
-      // The index width that suits this chunk's distances best, sent ahead
-      // of it when that pays for the code.
-      distances.clear();
-      for (std::size_t i = from; i < chunkEnd; ++i)
-        if (stretch->tokens[i].kind == kLong) distances.push_back(stretch->tokens[i].distance);
-      const unsigned width = ChooseIndexWidth(distances, em.indexWidth);
-      if (width != em.indexWidth) em.SetIndexWidth(width);
-      em.Emit(stretch->tokens.data() + from, chunkEnd - from);
-      from = chunkEnd;
-    }
-    stretch.reset();  // its tokens are written
+  while (s.written_ < s.stretches_.size()) WriteStretch(s.written_);
+  if (!s.emitter_) {  // no stretches: empty input
+    s.stretches_.push_back(std::make_unique<Stretch>());
+    WriteStretch(0);
   }
+  BitWriter& bw = *s.bits_;
   // End code: a short match of distance 0 and count 0.
   bw.Put(kShortPrefix.bits, kShortPrefix.length);
   bw.Put(0, kShortDistanceBits);
   bw.Put(0, kShortCountBits);
   bw.Finish();
+  s.emitter_.reset();
+  s.bits_.reset();
   // A block exactly as long as its data would be taken for the data stored
   // as it is: one byte more after the end code, which decoders ignore.
-  if (s.size_ > 0 && out.size() == s.size_) out.push_back(0);
-  return out;
+  if (s.size_ > 0 && s.out_.size() == s.size_) s.out_.push_back(0);
+  return std::move(s.out_);
 }
 
 std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
   BlockCompressor compressor(data, size, level);
-  for (std::size_t k = 0; k < compressor.StretchCount(); ++k) compressor.ParseStretch(k);
+  for (std::size_t k = 0; k < compressor.StretchCount(); ++k) {
+    compressor.ParseStretch(k);
+    compressor.WriteStretch(k);
+  }
   return compressor.Finish();
 }
 

@@ -39,7 +39,12 @@ class BlockCompressor {
   std::size_t StretchCount() const;
   // Parses stretch k; calls for different k may run at the same time.
   void ParseStretch(std::size_t k);
-  // The block (as CompressBlock gives it), once every stretch was parsed.
+  // Writes stretch k into the block and frees its parse: k = 0, 1, ... in
+  // order, each after its ParseStretch, one call at a time. Writing early
+  // keeps only the parses not yet written in memory.
+  void WriteStretch(std::size_t k);
+  // The block (as CompressBlock gives it), once every stretch was parsed;
+  // writes those not written yet.
   std::vector<std::uint8_t> Finish();
 
  private:
