@@ -92,11 +92,17 @@ bool BeginBlockStream(BlockStream& stream, const std::uint8_t* header, std::size
                       std::uint8_t* window, std::size_t windowSize, BlockHistoryReader reader,
                       void* readerContext);
 
-// Decodes from `input` (the stream's next unused bytes; `inputEnds` when they
-// run to the block's end) and produces at most `maxOutput` bytes into the
-// window. The new output (window[outputOffset, +outputSize)) must be taken
-// before the next call; it may come with any status. Finished means that
-// exactly the header's decoded size was produced and its checksum matched.
+// Decodes from `input` (the stream's next unused bytes, starting with the
+// first byte after the header; `inputEnds` when they run to the block's end)
+// and produces at most `maxOutput` bytes into the window. The new output
+// (window[outputOffset, +outputSize)) must be taken before the next call; it
+// may come with any status. inputUsed bytes (whole words) are consumed: the
+// next call gets the input from there. Before the input ends the decoder
+// stops (kNeedsInput) when fewer than 32 bytes lie ahead of it, so pieces of
+// a few KiB keep it busy. Finished means that exactly the header's decoded
+// size was produced and its checksum matched. A typical loop: read a piece, call,
+// write the new output to the file, keep the unused input, repeat until
+// kFinished or kFailed.
 BlockStreamResult DecodeBlockStream(BlockStream& stream, const std::uint8_t* input, std::size_t inputSize,
                                     bool inputEnds, std::size_t maxOutput);
 

@@ -663,6 +663,21 @@ void ParseOptimal(const Context& cx, Finder& mf, std::size_t begin, std::size_t 
 
 // ---- emitter ----
 
+// The gamma codes of 2 to 127: the bits (up to 12) above 4 bits of length.
+struct GammaCodes {
+  std::uint16_t codes[128];
+  constexpr GammaCodes() : codes() {
+    for (unsigned v = 2; v < 128; ++v) {
+      unsigned top = 0;
+      while ((v >> (top + 1)) != 0) ++top;
+      unsigned pattern = 0;
+      for (unsigned i = top; i-- > 0;) pattern = (pattern << 2) | (((v >> i) & 1u) << 1) | (i > 0 ? 1u : 0u);
+      codes[v] = std::uint16_t((pattern << 4) | (2 * top));
+    }
+  }
+};
+constexpr GammaCodes kGammaCodes;
+
 class BitWriter {
  public:
   explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
@@ -676,6 +691,11 @@ class BitWriter {
   }
   void Bit(unsigned b) { Put(b, 1); }
   void Gamma(std::uint64_t v) {  // v >= 2: (data, continue) pairs below the top bit
+    if (v < 128) {
+      const std::uint16_t code = kGammaCodes.codes[v];
+      Put(code >> 4, code & 15u);
+      return;
+    }
     unsigned top = FloorLog2(v);
     while (top > 0) {
       const unsigned pairs = top < 16 ? top : 16;
