@@ -39,7 +39,9 @@ namespace {
 #endif
 
 constexpr std::size_t kFastInput = 64;    // input margin of the fast loop
-constexpr std::size_t kCodeInput = 32;    // input that holds any one careful step
+// Input that holds any one careful step: a long match takes at most 2 + 62
+// + 32 + 62 bits (longer gammas fail), after up to 31 bits of its first word.
+constexpr std::size_t kCodeInput = 32;
 constexpr std::size_t kRawFastInput = kRawRunBytes + kFastInput;
 
 enum Pending : std::uint8_t { kPendingNone, kPendingByte, kPendingMatch };
@@ -241,7 +243,9 @@ class Core {
       if (s_.phase != kRunning) return Fail();
       if (s_.rawLeft == 0 && FastLoop()) continue;
       in_.Normalize();
-      if (!inputEnds_ && in_.wholeEnd - in_.wordPos < kCodeInput) return BlockStreamStatus::kNeedsInput;
+      // Before the input ends, a step starts only with enough input for any step.
+      if (!inputEnds_ && (in_.wordPos > in_.wholeEnd || in_.wholeEnd - in_.wordPos < kCodeInput))
+        return BlockStreamStatus::kNeedsInput;
       CarefulStep();
       if (in_.Overrun()) return Fail();
     }
