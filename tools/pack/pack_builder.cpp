@@ -313,7 +313,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   }
   std::vector<std::uint8_t> setupPck;
   if (options.showProgress) std::fprintf(stderr, "setup.pck: %lu entries\n", static_cast<unsigned long>(inner.size()));
-  if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr)) return false;
+  if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
   report.programEntries = inner.size();
 
   // The outer package: setup.ini first, the other root files by name, setup.pck last.
@@ -353,7 +353,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
 
   std::vector<std::uint8_t> image = std::move(stub);
   if (options.showProgress) std::fprintf(stderr, "Install.exe: %lu entries\n", static_cast<unsigned long>(outer.size()));
-  if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr)) return false;
+  if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
   report.outerEntries = outer.size();
   if (!options.signCommand.empty() && !SignBytes(options, "Install.exe", image, error)) return false;
   report.outputSize = image.size();

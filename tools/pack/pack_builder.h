@@ -19,6 +19,7 @@ struct BuildOptions {
   std::filesystem::path stub;
   std::filesystem::path uninstaller;  // empty: none (a warning is given)
   int level = 9;
+  unsigned jobs = 0;  // compressing threads; 0: one for each processor
   // Extra files: package-relative name ("program/acme.exe") and the file to take.
   std::vector<std::pair<std::string, std::filesystem::path>> extraFiles;
   bool showProgress = false;

@@ -121,8 +121,10 @@ TEST_F(PackBuild, SameInputGivesTheSameBytesAndExtraFilesReplaceProgramFiles) {
   BuildOptions options = Options();
   Write(root_ / "built-acme.exe", "MZ built");
   options.extraFiles.emplace_back("program/acme.exe", root_ / "built-acme.exe");
+  options.jobs = 1;
   ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
   std::vector<std::uint8_t> first = Read(options.output);
+  options.jobs = 3;  // the number of threads changes nothing
   ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
   EXPECT_EQ(first, Read(options.output));
   ReadResult inner = ReadPackageBytes(Find(ReadPackageBytes(first), "setup.pck")->data);
