@@ -129,7 +129,7 @@ TEST_F(CompanionRun, BeforeProgramEndingWithOneEndsTheRunBeforeAnyWindow) {
   ASSERT_NE(wizard, nullptr);
   EXPECT_EQ(Runs("BeforeBR.exe"), 2);
   RequestClose(wizard);
-  ASSERT_TRUE(installer_.Wait(30000));
+  ASSERT_TRUE(installer_.Wait(60000));
 }
 
 TEST_F(CompanionRun, CancelWithStartMarkerEndsWhileProgramAndRemovesTheWorkFolder) {
