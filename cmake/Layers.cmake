@@ -17,7 +17,7 @@
 # as usual.
 if(WIN32 AND CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
   set(brindorel_lto_compile -flto -ffat-lto-objects)
-  set(brindorel_lto_link -flto -flto-partition=one -Os -fuse-linker-plugin)
+  set(brindorel_lto_link -flto -flto-partition=one -Oz -fuse-linker-plugin)
   # Every other program links the machine code: through the linker plugin
   # the PE linker would see each template twice.
   add_link_options(-fno-use-linker-plugin)
