@@ -226,7 +226,8 @@ WizardOutcome RunWizard(InstallerState& state) {
 
   // The folders the settings page refuses as install folders.
   state.protectedFolders =
-      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder);
+      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder,
+                             GetLongPathOf);
 
   // 13. WhileBR.exe beside the wizard, unless the run already ends.
   if (state.quitRequested == 0) StartWhileProgram(state);

@@ -4,7 +4,8 @@
 // from the registry); negative ids: -1 current directory, -2 system
 // directory, -3 Windows directory, -4 temporary folder, -5 Quick Launch,
 // -6 Program Files, -7/-8 the Quillmark install folder through its "open" /
-// "edit" command. Every folder text ends in "\" or is empty.
+// "edit" command, -9 to -12 the folders of a 64-bit Windows below. Every
+// folder text ends in "\" or is empty.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,15 @@
 #include <string>
 
 namespace brindorel {
+
+// A 32-bit program on a 64-bit Windows sees "Program Files (x86)" as its
+// Program Files and SysWOW64 as its system folder; these ids name the folders
+// of the other view, whatever the program's own bitness ("" where there is no
+// such folder, as on a 32-bit Windows).
+constexpr std::int32_t kProgramFiles64Folder = -9;  // the 64-bit programs' Program Files
+constexpr std::int32_t kCommonFiles64Folder = -10;  // and their Common Files
+constexpr std::int32_t kSysWow64Folder = -11;       // the 32-bit programs' system folder
+constexpr std::int32_t kSysnativeFolder = -12;      // the alias of the 64-bit system folder for 32-bit programs
 
 // Gives the folder text of an id ("" when there is none).
 using FolderLookup = std::function<std::string(std::int32_t)>;
@@ -57,6 +67,10 @@ std::string GetTempFolder();
 
 // The full path of the running program, however long.
 std::string GetOwnProgramPath();
+
+// The long form of an existing path (GetLongPathNameW): every short (8.3)
+// level spelt out; "" when the path does not exist.
+std::string GetLongPathOf(const std::string& path);
 
 // ExpandFolderPlaceholders with the system's folders.
 std::string ExpandFolderPlaceholders(const std::string& text);
