@@ -234,6 +234,7 @@ WizardOutcome RunWizard(InstallerState& state) {
 
   WindowsWizardActions actions(state, texts, *window, surface);
   PageFlow flow(state, texts, surface, actions);
+  surface.FocusSensibly();  // Next, for the keyboard
 
   // 14. The event loop; the quit flag is tested before each wait.
   while (state.quitRequested == 0) {
