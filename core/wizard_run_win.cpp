@@ -18,6 +18,7 @@
 #include "services/wide_win.h"
 #include "ui/control_surface.h"
 #include "ui/document_view.h"
+#include "ui/dpi_scale.h"
 #include "ui/image_slots.h"
 #include "ui/interface_texts.h"
 #include "ui/language_chooser.h"
@@ -30,11 +31,13 @@ namespace {
 constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
 // The built-in header icon: the 32 x 32 image of our own icon resource, which
-// is also the program's icon.
+// is also the program's icon; above 96 DPI the resource's image closest to
+// 32 x 32 scaled.
 ImageSlot LoadBuiltInHeaderIcon() {
   ImageSlot slot;
-  HANDLE icon =
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+  const int size = ScaleForDpi(32, SystemDpi());
+  HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HEADER_ICON), IMAGE_ICON, size, size,
+                           LR_DEFAULTCOLOR);
   if (icon == nullptr) return slot;
   slot.handle = reinterpret_cast<ImageHandle>(icon);
   slot.icon = true;

@@ -23,4 +23,23 @@ struct PixelRect {
 // DPI still touch, and equal gaps stay equal.
 PixelRect ScaleRectForDpi(const PixelRect& rect, int dpi);
 
+// ---- Windows only (dpi_scale_win.cpp) ----
+
+// The system's resolution: the screen's vertical dots per inch (96 when unknown).
+int SystemDpi();
+
+// The resolution of the monitor that shows `window` (an HWND):
+// GetDpiForWindow where the system has it, else SystemDpi().
+int WindowDpi(void* window);
+
+// The outer size of a window with that style whose client area is
+// clientWidth x clientHeight at `dpi`; x and y are the frame's offsets
+// (negative) from the client area's corner.
+PixelRect FrameForClient(int clientWidth, int clientHeight, unsigned long style, unsigned long exStyle, int dpi);
+
+// The system's GUI font at `dpi` (its face and weight, 8 points): the stock
+// object itself where it already has that size. An HFONT that may always be
+// given to DeleteObject (a stock object ignores it).
+void* GuiFontForDpi(int dpi);
+
 }  // namespace brindorel

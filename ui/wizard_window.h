@@ -38,6 +38,8 @@ class WizardWindowSurface : public ControlSurface {
   void AddListLine(int control, int position, const std::string& text) override;
   void SetListLine(int control, int position, const std::string& text) override;
   void SetImage(int control, ImageHandle image) override;
+  void Focus(int control) override;
+  int FocusedControl() const override;
 
   // Paints `control` with the given colours (COLORREF values) when it asks
   // for its colours; registering a control again replaces its entry.
@@ -55,6 +57,10 @@ class WizardWindowSurface : public ControlSurface {
   // While the installation runs a close request is kept for afterwards
   // instead of being dropped with the clicks.
   void HoldCloseRequests(bool hold);
+
+  // The resolution the window is laid out for (its monitor's), in dots per
+  // inch: the layout's 96-DPI places, fonts and pictures are scaled by it.
+  int Dpi() const;
 
   void* WindowHandle() const;            // HWND
   void* ControlHandle(int control) const;  // HWND, or nullptr
