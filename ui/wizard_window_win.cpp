@@ -308,8 +308,9 @@ struct WizardWindowSurface::Impl {
     }
   }
 
+  // New fonts for `dpi`; the old ones are the caller's to release once no
+  // control uses them.
   void CreateFonts() {
-    ReleaseFonts();
     fonts[0] = static_cast<HFONT>(GuiFontForDpi(dpi));
     for (int i = 1; i < static_cast<int>(FontId::Count); ++i) {
       const FontSpec& spec = FontSpecOf(static_cast<FontId>(i));
@@ -541,8 +542,12 @@ struct WizardWindowSurface::Impl {
   void ChangeDpi(int newDpi, const RECT* suggested) {
     if (newDpi <= 0) return;
     dpi = newDpi;
+    HFONT old[static_cast<int>(FontId::Count)];
+    std::copy(std::begin(fonts), std::end(fonts), std::begin(old));
     CreateFonts();
     ApplyFonts(true, false);
+    for (HFONT f : old)
+      if (f) DeleteObject(f);
     std::vector<int> shown;
     for (const auto& entry : pictures) shown.push_back(entry.first);
     for (int number : shown) ShowPicture(number, nullptr, true);

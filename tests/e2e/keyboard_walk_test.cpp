@@ -22,6 +22,7 @@
 #include "ui/control_surface.h"
 #include "ui/dpi_scale.h"
 #include "ui/wizard_layout.h"
+#include "uninstaller/uninstall_window.h"
 
 namespace brindorel::e2e {
 namespace {
@@ -261,6 +262,41 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
   EXPECT_TRUE(Exists(Target() + "Uninstall.exe"));
   EXPECT_TRUE(Exists(Target() + "acme.exe"));
   EXPECT_TRUE(Exists(GetSpecialFolder(0) + "Acme Demo.lnk"));
+
+  // And away again, with the uninstaller's window at 144 DPI: OK has the
+  // focus, Enter removes, Enter closes.
+  Process uninstaller;
+  HWND window = nullptr;
+  {
+    ScreenDpi screen(kDpi);
+    ASSERT_TRUE(uninstaller.Start("\"" + Target() + "Uninstall.exe\""));
+    // The window belongs to the uninstaller's copy in the temporary folder.
+    for (int waited = 0; waited < 600 && window == nullptr; ++waited) {
+      HWND found = FindWindowW(L"BrindorelUninstall", nullptr);
+      if (found != nullptr && IsWindowVisible(found)) window = found;
+      Sleep(100);
+    }
+    ASSERT_NE(window, nullptr);
+    Sleep(500);
+  }
+  EXPECT_EQ(ClientSize(window).cx, ScaleForDpi(420, kDpi));
+  EXPECT_EQ(ClientSize(window).cy, ScaleForDpi(250, kDpi));
+  const ControlInfo ok = Describe(FindControl(window, kUninstallOkButton));
+  EXPECT_EQ(ok.rect.left, ScaleForDpi(228, kDpi));
+  EXPECT_EQ(ok.rect.right - ok.rect.left, ScaleForDpi(84, kDpi));
+  Screenshot(window, "uninstall");
+  BringToFront(window);
+  EXPECT_EQ(FocusedControl(window), kUninstallOkButton);
+  PressKey(VK_RETURN);
+  for (int waited = 0; waited < 600 && Describe(FindControl(window, kUninstallCancelButton)).shown; ++waited)
+    Sleep(100);
+  Sleep(300);
+  EXPECT_EQ(FocusedControl(window), kUninstallOkButton);
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(uninstaller.Wait(60000));
+  EXPECT_EQ(uninstaller.ExitCode(), 0u);
+  EXPECT_FALSE(Exists(Target() + "acme.exe"));
+  EXPECT_FALSE(Exists(GetSpecialFolder(0) + "Acme Demo.lnk"));
 }
 
 TEST_F(KeyboardWalk, EscClosesTheLanguageChooserAndCancelsTheWizard) {
