@@ -418,6 +418,44 @@ TEST_F(WizardWindowTest, AMoveToAScreenOfAnotherResolutionLaysEverythingOutAgain
   DeleteObject(side);
 }
 
+// Black beside white, doubled: the edge between them is blended, not a
+// sharp step of doubled pixels.
+TEST_F(WizardWindowTest, TheSideImageIsScaledSmoothly) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 4;
+  info.bmiHeader.biHeight = -2;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP side = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(side, nullptr);
+  auto* rows = static_cast<unsigned char*>(bits);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x)
+      for (int c = 0; c < 3; ++c) rows[y * 12 + x * 3 + c] = x < 2 ? 0 : 255;
+  window_->SetImage(SideImage, reinterpret_cast<ImageHandle>(side));
+  RECT frame;
+  GetWindowRect(Window(), &frame);
+  SendMessageW(Window(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&frame));
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  window_->ProcessPendingMessages();
+  HDC dc = GetDC(Control(SideImage));
+  const int left = GetRValue(GetPixel(dc, 0, 1));
+  const int edgeLeft = GetRValue(GetPixel(dc, 3, 1));
+  const int edgeRight = GetRValue(GetPixel(dc, 4, 1));
+  const int right = GetRValue(GetPixel(dc, 7, 1));
+  ReleaseDC(Control(SideImage), dc);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(right, 255);
+  EXPECT_GT(edgeLeft, 20);
+  EXPECT_LT(edgeLeft, 128);
+  EXPECT_GT(edgeRight, 128);
+  EXPECT_LT(edgeRight, 235);
+  window_->SetImage(SideImage, 0);
+  DeleteObject(side);
+}
+
 TEST_F(WizardWindowTest, LongButtonTextsWidenTheirButtonsAndShortenTheLink) {
   window_->SetText(WebLink, "https://acme.invalid/a/rather/long/address/that/the/buttons/will/cover");
   window_->SetText(BackButton, "< Edellinen sivu");
