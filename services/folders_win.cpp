@@ -13,7 +13,6 @@ namespace brindorel {
 
 namespace {
 
-constexpr std::uint32_t kLocalMachine = 0x80000002u;
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // The directory calls report the size they need (zero included) when the
@@ -85,33 +84,33 @@ std::string SysWow64Folder() {
 
 std::string FolderText(std::int32_t id) {
   switch (id) {
-    case -1:
+    case kCurrentFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
-    case -2:
+    case kSystemFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
-    case -3:
+    case kWindowsFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); });
-    case -4:
+    case kTempFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
-    case -5:
-      return QuickLaunchFolder(GetSpecialFolder(CSIDL_APPDATA));
-    case -6:
+    case kQuickLaunchFolderId:
+      return QuickLaunchFolder(GetSpecialFolder(kAppDataFolderId));
+    case kProgramFilesFolderId:
       return ReadRegistryText(kLocalMachine, kCurrentVersionKey, "ProgramFilesDir");
-    case -7:
+    case kQuillmarkOpenFolderId:
       return QuillmarkFolder("open");
-    case -8:
+    case kQuillmarkEditFolderId:
       return QuillmarkFolder("edit");
-    case CSIDL_PROGRAM_FILES_COMMON:
+    case kCommonFilesFolderId:
       return ReadRegistryText(kLocalMachine, kCurrentVersionKey, "CommonFilesDir");
-    case kProgramFiles64Folder:
+    case kProgramFiles64FolderId:
       return NativeViewText(L"ProgramFilesDir");
-    case kCommonFiles64Folder:
+    case kCommonFiles64FolderId:
       return NativeViewText(L"CommonFilesDir");
-    case kSysWow64Folder:
+    case kSysWow64FolderId:
       return SysWow64Folder();
-    case kSysnativeFolder:
+    case kSysnativeFolderId:
       // Only 32-bit programs on a 64-bit Windows can reach it, where SysWOW64 exists.
-      return SysWow64Folder().empty() ? std::string() : GetSpecialFolder(-3) + "Sysnative";
+      return SysWow64Folder().empty() ? std::string() : GetSpecialFolder(kWindowsFolderId) + "Sysnative";
     default:
       return id < 0 ? std::string() : ShellFolder(id);
   }
@@ -137,7 +136,7 @@ std::string GetLongPathOf(const std::string& path) {
 }
 
 std::string GetTempFolder() {
-  const std::string temp = FolderText(-4);
+  const std::string temp = FolderText(kTempFolderId);
   if (temp.empty()) return "";
   // A folder that is not there has no long form.
   const std::string longForm = GetLongPathOf(temp);

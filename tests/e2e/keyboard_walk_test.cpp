@@ -329,7 +329,7 @@ TEST_F(KeyboardWalk, SystemFoldersOfBothViewsAreRefusedBySilentInstallationsToo)
   const std::string shortPlain = ShortPath("C:\\Program Files");
   ASSERT_FALSE(shortX86.empty());
   ASSERT_NE(shortX86, "C:\\Program Files (x86)");  // a real short name
-  const std::string wow64 = GetSpecialFolder(kSysWow64Folder);
+  const std::string wow64 = GetSpecialFolder(kSysWow64FolderId);
   ASSERT_FALSE(wow64.empty());  // the prefix is a 64-bit one
   for (const std::string& folder : {std::string("C:\\Program Files"), std::string("C:\\Program Files (x86)"), wow64,
                                     std::string("C:\\Windows\\SysWOW64\\"), shortX86, shortPlain + "\\Acme Demo\\..",
