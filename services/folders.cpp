@@ -40,10 +40,10 @@ std::string WithTrailingSeparator(const std::string& folder) {
   return folder + '\\';
 }
 
-std::string QuickLaunchFolder(const std::string& app_data_folder) {
+std::string QuickLaunchFolder(const std::string& appDataFolder) {
   // Without the application-data folder the rest would be a relative path.
-  if (app_data_folder.empty()) return "";
-  return WithTrailingSeparator(app_data_folder) + "Microsoft\\Internet Explorer\\Quick Launch\\";
+  if (appDataFolder.empty()) return "";
+  return WithTrailingSeparator(appDataFolder) + "Microsoft\\Internet Explorer\\Quick Launch\\";
 }
 
 std::string CommandValueFolder(const std::string& command) {

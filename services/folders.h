@@ -76,7 +76,7 @@ std::string WithTrailingSeparator(const std::string& folder);
 
 // The Quick Launch folder below the application-data folder; "" when the
 // application-data folder is unknown.
-std::string QuickLaunchFolder(const std::string& app_data_folder);
+std::string QuickLaunchFolder(const std::string& appDataFolder);
 
 // The folder of the program named by a shell command value of the form
 // "\"C:\\Path\\Program.exe\" \"%1\"": the first character and the last six

@@ -45,9 +45,9 @@ std::string ShellFolder(std::int32_t id) {
 std::string QuillmarkFolder(const char* verb) {
   // Bits 16-23 of the version hold the build number's low byte on the NT line;
   // those systems keep the association under Applications in HKCR.
-  bool applications_key = (GetVersion() & 0x00FF0000u) != 0;
-  const std::uint32_t root = applications_key ? 0x80000000u : kLocalMachine;
-  std::string subkey = std::string(applications_key ? "Applications" : "Software\\Classes") +
+  bool applicationsKey = (GetVersion() & 0x00FF0000u) != 0;
+  const std::uint32_t root = applicationsKey ? 0x80000000u : kLocalMachine;
+  std::string subkey = std::string(applicationsKey ? "Applications" : "Software\\Classes") +
                        "\\Quillmark.exe\\shell\\" + verb + "\\command";
   return CommandValueFolder(ReadRegistryText(root, subkey, ""));
 }
