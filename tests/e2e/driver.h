@@ -97,7 +97,8 @@ void AnswerMessageBox(HWND box, int command);
 // The keyboard, as a person uses it: keys go to the foreground window's
 // focused control through the system's input queue (SendInput), so the
 // program's own key state (Shift) is what it reads. `shift` holds Shift
-// down around the key.
+// down around the key. Both return once the program takes messages again;
+// what the keys do may come later: wait for it with Eventually.
 void PressKey(WORD key, bool shift = false);
 // Types UTF-8 text character by character.
 void TypeText(const std::string& text);
@@ -107,6 +108,17 @@ HWND FocusedWindow(HWND window);
 int FocusedControl(HWND window);
 // Makes `window` the foreground window, so that keys go to it.
 void BringToFront(HWND window);
+
+// Asks `condition` every 20 ms until it holds (true) or `milliseconds` have
+// passed (false): how a test waits for what a key or click does, on a
+// machine as loaded as it may be.
+template <typename Condition>
+bool Eventually(Condition condition, DWORD milliseconds = 15000) {
+  for (const DWORD start = GetTickCount();; Sleep(20)) {
+    if (condition()) return true;
+    if (GetTickCount() - start > milliseconds) return condition();
+  }
+}
 
 // Whether a text control shows its whole text in `font` (the font it should
 // have: a program's font handles cannot be read from another process): a

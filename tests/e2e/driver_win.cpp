@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "services/utf8.h"
@@ -394,6 +395,16 @@ INPUT KeyInput(WORD key, WORD scan, DWORD flags) {
   return input;
 }
 
+// Sends `inputs` to the foreground window and waits until its thread takes
+// messages again. The keys may still be on their way: the system hands a
+// program its input only after what was sent or posted to it, so callers
+// wait for what a key should do (Eventually).
+void SendToForeground(std::vector<INPUT> inputs) {
+  HWND foreground = GetForegroundWindow();
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  if (foreground != nullptr) WaitForIdle(foreground);
+}
+
 }  // namespace
 
 void PressKey(WORD key, bool shift) {
@@ -402,17 +413,16 @@ void PressKey(WORD key, bool shift) {
   inputs.push_back(KeyInput(key, 0, 0));
   inputs.push_back(KeyInput(key, 0, KEYEVENTF_KEYUP));
   if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, KEYEVENTF_KEYUP));
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  Sleep(250);  // the program's loop takes it
+  SendToForeground(std::move(inputs));
 }
 
 void TypeText(const std::string& text) {
+  std::vector<INPUT> inputs;
   for (wchar_t c : ToWide(text)) {
-    INPUT inputs[2] = {KeyInput(0, static_cast<WORD>(c), KEYEVENTF_UNICODE),
-                       KeyInput(0, static_cast<WORD>(c), KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)};
-    SendInput(2, inputs, sizeof(INPUT));
+    inputs.push_back(KeyInput(0, static_cast<WORD>(c), KEYEVENTF_UNICODE));
+    inputs.push_back(KeyInput(0, static_cast<WORD>(c), KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
   }
-  Sleep(300);
+  if (!inputs.empty()) SendToForeground(std::move(inputs));
 }
 
 HWND FocusedWindow(HWND window) {
@@ -429,7 +439,8 @@ int FocusedControl(HWND window) {
 
 void BringToFront(HWND window) {
   SetForegroundWindow(window);
-  Sleep(200);
+  for (DWORD start = GetTickCount(); GetForegroundWindow() != window && GetTickCount() - start < 10000;) Sleep(20);
+  WaitForIdle(window);
 }
 
 bool TextFits(HWND control, const LOGFONTW& font, std::string& reason) {

@@ -51,8 +51,8 @@ class HighDpi : public ::testing::TestWithParam<int> {
   void ExpectPage(HWND wizard, int page, int waitFor) {
     const int dpi = GetParam();
     SCOPED_TRACE("page " + std::to_string(page) + " at " + std::to_string(dpi) + " DPI");
-    for (int waited = 0; waited < 50 && !Describe(FindControl(wizard, waitFor)).shown; ++waited) Sleep(100);
-    Sleep(200);
+    for (int waited = 0; waited < 100 && !Describe(FindControl(wizard, waitFor)).shown; ++waited) Sleep(100);
+    WaitForIdle(wizard);
     const SIZE client = ClientSize(wizard);
     EXPECT_EQ(client.cx, ScaleForDpi(kWizardClientWidth, dpi));
     EXPECT_EQ(client.cy, ScaleForDpi(kWizardClientHeight, dpi));
@@ -158,7 +158,7 @@ TEST_P(HighDpi, EveryPageScaledWithWholeTexts) {
   ASSERT_TRUE(ClickWhenClickable(wizard, MenuFolderChange));
   HWND chooser = WaitForWindow(process_.id(), kChooserClass, 20000);
   ASSERT_NE(chooser, nullptr);
-  Sleep(300);
+  WaitForIdle(chooser);
   const SIZE chooserClient = ClientSize(chooser);
   EXPECT_EQ(chooserClient.cx, ScaleForDpi(220, dpi));
   EXPECT_EQ(chooserClient.cy, ScaleForDpi(300, dpi));
@@ -168,7 +168,7 @@ TEST_P(HighDpi, EveryPageScaledWithWholeTexts) {
   EXPECT_TRUE(TextFits(apply.handle, FontOf(NextButton, dpi), reason)) << reason;
   Screenshot(chooser, "chooser");
   RequestClose(chooser);
-  for (int waited = 0; waited < 50 && IsWindow(chooser); ++waited) Sleep(100);
+  for (int waited = 0; waited < 100 && IsWindow(chooser); ++waited) Sleep(100);
 
   ASSERT_TRUE(ClickWhenClickable(wizard, NextButton));
   ExpectPage(wizard, 4, InfoPage);

@@ -109,12 +109,23 @@ class KeyboardWalk : public ::testing::Test {
   // Presses Tab (or Shift+Tab) until `control` has the focus; false when
   // it never does within a round.
   bool TabTo(HWND wizard, int control, bool back = false) {
-    for (int i = 0; i < 20 && FocusedControl(wizard) != control; ++i) PressKey(VK_TAB, back);
+    for (int i = 0; i < 20 && FocusedControl(wizard) != control; ++i) {
+      const HWND before = FocusedWindow(wizard);
+      PressKey(VK_TAB, back);
+      Eventually([&] { return FocusedWindow(wizard) != before; }, 5000);
+    }
     return FocusedControl(wizard) == control;
+  }
+  // The focus reaches `control` (a key's effect arrives after the key).
+  static bool FocusComes(HWND window, int control) {
+    return Eventually([&] { return FocusedControl(window) == control; });
+  }
+  static bool CheckComes(HWND window, int control, LRESULT state) {
+    return Eventually([&] { return SendMessageW(FindControl(window, control), BM_GETCHECK, 0, 0) == state; });
   }
   void WaitShown(HWND wizard, int control) {
     for (int waited = 0; waited < 100 && !Describe(FindControl(wizard, control)).shown; ++waited) Sleep(100);
-    Sleep(200);
+    WaitForIdle(wizard);
   }
   bool Shown(HWND wizard, int control) { return Describe(FindControl(wizard, control)).shown; }
   void Screenshot(HWND window, const std::string& name) {
@@ -153,28 +164,28 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
     ASSERT_TRUE(process_.Start("\"" + installer + "\""));
     chooser = WaitForWindow(process_.id(), kLanguageClass, 60000);
     ASSERT_NE(chooser, nullptr);
-    Sleep(500);
+    WaitForIdle(chooser);
   }
   // The language: the list has the focus; down to Swedish, up to Finnish, Return.
   BringToFront(chooser);
-  EXPECT_EQ(FocusedControl(chooser), LanguageList);
+  EXPECT_TRUE(FocusComes(chooser, LanguageList)) << FocusedControl(chooser);
   PressKey(VK_DOWN);
   PressKey(VK_UP);
   PressKey(VK_RETURN);
 
   HWND wizard = WaitForWindow(process_.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(800);
+  WaitForIdle(wizard);
   BringToFront(wizard);
   EXPECT_EQ(ClientSize(wizard).cx, ScaleForDpi(kWizardClientWidth, kDpi));
 
   // Page 1: Next has the focus; Tab and Shift+Tab go round.
   EXPECT_EQ(WindowText(FindControl(wizard, NextButton)), "Seuraava >");
-  EXPECT_EQ(FocusedControl(wizard), NextButton);
+  EXPECT_TRUE(FocusComes(wizard, NextButton)) << FocusedControl(wizard);
   PressKey(VK_TAB);
-  EXPECT_EQ(FocusedControl(wizard), CancelButton);
+  EXPECT_TRUE(FocusComes(wizard, CancelButton)) << FocusedControl(wizard);
   PressKey(VK_TAB, true);
-  EXPECT_EQ(FocusedControl(wizard), NextButton);
+  EXPECT_TRUE(FocusComes(wizard, NextButton)) << FocusedControl(wizard);
   ExpectButtonsFit(wizard, {NextButton, CancelButton});
   Screenshot(wizard, "page1");
   PressKey(VK_RETURN);
@@ -183,14 +194,14 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
   // to the selected option, the arrows accept.
   WaitShown(wizard, LicencePage);
   EXPECT_FALSE(Describe(FindControl(wizard, NextButton)).enabled);
-  EXPECT_EQ(FocusedControl(wizard), LicenceView);
+  EXPECT_TRUE(FocusComes(wizard, LicenceView)) << FocusedControl(wizard);
   PressKey(VK_DOWN);
   PressKey(VK_TAB);
-  EXPECT_EQ(FocusedControl(wizard), DeclineOption);
+  EXPECT_TRUE(FocusComes(wizard, DeclineOption)) << FocusedControl(wizard);
   PressKey(VK_UP);
-  EXPECT_EQ(FocusedControl(wizard), AcceptOption);
-  EXPECT_EQ(SendMessageW(FindControl(wizard, AcceptOption), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_TRUE(Describe(FindControl(wizard, NextButton)).enabled);
+  EXPECT_TRUE(FocusComes(wizard, AcceptOption)) << FocusedControl(wizard);
+  EXPECT_TRUE(CheckComes(wizard, AcceptOption, BST_CHECKED));
+  EXPECT_TRUE(Eventually([&] { return Describe(FindControl(wizard, NextButton)).enabled; }));
   ExpectButtonsFit(wizard, {BackButton, NextButton, CancelButton});
   Screenshot(wizard, "page2");
   PressKey(VK_RETURN);
@@ -198,47 +209,50 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
   // Page 3: a system folder typed in (the short name of Program Files
   // (x86)) is refused with a message; Return closes it.
   WaitShown(wizard, SettingsPage);
-  EXPECT_EQ(FocusedControl(wizard), NextButton);
+  EXPECT_TRUE(FocusComes(wizard, NextButton)) << FocusedControl(wizard);
   ASSERT_TRUE(TabTo(wizard, InstallDirField, true));
   const std::string shortName = ShortPath("C:\\Program Files (x86)");
   ASSERT_FALSE(shortName.empty());
   TypeText(shortName + "\\Acme Demo\\..");
-  EXPECT_EQ(WindowText(FindControl(wizard, InstallDirField)), shortName + "\\Acme Demo\\..");
+  EXPECT_TRUE(Eventually([&] {
+    return WindowText(FindControl(wizard, InstallDirField)) == shortName + "\\Acme Demo\\..";
+  })) << WindowText(FindControl(wizard, InstallDirField));
   PressKey(VK_RETURN);
   HWND box = WaitForMessageBox(process_.id(), 20000);
   ASSERT_NE(box, nullptr);
-  Sleep(300);
+  WaitForIdle(box);
   Screenshot(box, "refused");
   BringToFront(box);
   PressKey(VK_RETURN);
-  for (int waited = 0; waited < 50 && IsWindow(box); ++waited) Sleep(100);
+  for (int waited = 0; waited < 200 && IsWindow(box); ++waited) Sleep(100);
   EXPECT_FALSE(IsWindow(box));
-  Sleep(300);
+  WaitForIdle(wizard);
   EXPECT_TRUE(Shown(wizard, SettingsPage));  // still here
   EXPECT_FALSE(Exists("C:\\Program Files (x86)\\Uninstall.exe"));
   // Back in the wizard the focus is where it was; now a folder of our own.
-  EXPECT_EQ(FocusedControl(wizard), NextButton);
+  EXPECT_TRUE(FocusComes(wizard, NextButton)) << FocusedControl(wizard);
   ASSERT_TRUE(TabTo(wizard, InstallDirField));
   TypeText(Target());
+  EXPECT_TRUE(Eventually([&] { return WindowText(FindControl(wizard, InstallDirField)) == Target(); }));
   ASSERT_TRUE(TabTo(wizard, DesktopIconBox));
   PressKey(VK_SPACE);  // Space toggles the box
-  EXPECT_EQ(SendMessageW(FindControl(wizard, DesktopIconBox), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_TRUE(CheckComes(wizard, DesktopIconBox, BST_UNCHECKED));
   PressKey(VK_SPACE);
-  EXPECT_EQ(SendMessageW(FindControl(wizard, DesktopIconBox), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_TRUE(CheckComes(wizard, DesktopIconBox, BST_CHECKED));
   Screenshot(wizard, "page3");
   PressKey(VK_RETURN);
 
   // Page 4, the readme; page 5, where Esc does nothing.
   WaitShown(wizard, InfoPage);
-  EXPECT_EQ(FocusedControl(wizard), NextButton);
+  EXPECT_TRUE(FocusComes(wizard, NextButton)) << FocusedControl(wizard);
   Screenshot(wizard, "page4");
   PressKey(VK_RETURN);
   WaitShown(wizard, InstallPage);
-  EXPECT_EQ(FocusedControl(wizard), InstallButton);
+  EXPECT_TRUE(FocusComes(wizard, InstallButton)) << FocusedControl(wizard);
   ExpectButtonsFit(wizard, {BackButton, InstallButton, FinishButton});
   Screenshot(wizard, "page5");
   PressKey(VK_ESCAPE);
-  Sleep(500);
+  WaitForIdle(wizard);
   EXPECT_TRUE(process_.running());
   EXPECT_TRUE(Shown(wizard, InstallPage));
 
@@ -249,12 +263,12 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
        ++waited)
     Sleep(100);
   EXPECT_EQ(WindowText(FindControl(wizard, InstallStatus)), "Asennus on valmis");
-  EXPECT_EQ(FocusedControl(wizard), FinishButton);
+  EXPECT_TRUE(FocusComes(wizard, FinishButton)) << FocusedControl(wizard);
   Screenshot(wizard, "installed");
   // The program is not to start: Space on its box, then Enter for Finish.
   ASSERT_TRUE(TabTo(wizard, RunProgramBox));
   PressKey(VK_SPACE);
-  EXPECT_EQ(SendMessageW(FindControl(wizard, RunProgramBox), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_TRUE(CheckComes(wizard, RunProgramBox, BST_UNCHECKED));
   PressKey(VK_RETURN);
   ASSERT_TRUE(process_.Wait(60000));
   EXPECT_EQ(process_.ExitCode(), 0u);
@@ -277,7 +291,7 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
       Sleep(100);
     }
     ASSERT_NE(window, nullptr);
-    Sleep(500);
+    WaitForIdle(window);
   }
   EXPECT_EQ(ClientSize(window).cx, ScaleForDpi(420, kDpi));
   EXPECT_EQ(ClientSize(window).cy, ScaleForDpi(250, kDpi));
@@ -286,12 +300,12 @@ TEST_F(KeyboardWalk, AKeyboardAloneInstallsTheExampleInFinnishAt144Dpi) {
   EXPECT_EQ(ok.rect.right - ok.rect.left, ScaleForDpi(84, kDpi));
   Screenshot(window, "uninstall");
   BringToFront(window);
-  EXPECT_EQ(FocusedControl(window), kUninstallOkButton);
+  EXPECT_TRUE(FocusComes(window, kUninstallOkButton)) << FocusedControl(window);
   PressKey(VK_RETURN);
   for (int waited = 0; waited < 600 && Describe(FindControl(window, kUninstallCancelButton)).shown; ++waited)
     Sleep(100);
-  Sleep(300);
-  EXPECT_EQ(FocusedControl(window), kUninstallOkButton);
+  WaitForIdle(window);
+  EXPECT_TRUE(FocusComes(window, kUninstallOkButton)) << FocusedControl(window);
   PressKey(VK_RETURN);
   ASSERT_TRUE(uninstaller.Wait(60000));
   EXPECT_EQ(uninstaller.ExitCode(), 0u);
@@ -305,13 +319,13 @@ TEST_F(KeyboardWalk, EscClosesTheLanguageChooserAndCancelsTheWizard) {
   ASSERT_TRUE(process_.Start("\"" + installer + "\""));
   HWND chooser = WaitForWindow(process_.id(), kLanguageClass, 60000);
   ASSERT_NE(chooser, nullptr);
-  Sleep(500);
+  WaitForIdle(chooser);
   BringToFront(chooser);
   PressKey(VK_ESCAPE);
   // Without a choice the wizard speaks its built-in English.
   HWND wizard = WaitForWindow(process_.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(800);
+  WaitForIdle(wizard);
   BringToFront(wizard);
   EXPECT_EQ(WindowText(FindControl(wizard, NextButton)), "Next >");
   PressKey(VK_RETURN);
