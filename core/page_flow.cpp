@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/wizard_focus.h"
 #include "ui/wizard_layout.h"
 
 namespace brindorel {
@@ -40,6 +41,7 @@ void TrackedSurface::Show(int control) {
 void TrackedSurface::Hide(int control) {
   if (Known(control)) shown_[control] = false;
   target_.Hide(control);
+  KeepFocus(control);
 }
 
 void TrackedSurface::Enable(int control) {
@@ -50,6 +52,28 @@ void TrackedSurface::Enable(int control) {
 void TrackedSurface::Disable(int control) {
   if (Known(control)) enabled_[control] = false;
   target_.Disable(control);
+  KeepFocus(control);
+}
+
+void TrackedSurface::Focus(int control) { target_.Focus(control); }
+int TrackedSurface::FocusedControl() const { return target_.FocusedControl(); }
+
+void TrackedSurface::FocusSensibly() {
+  const int control = SensibleFocus([this](int c) { return IsClickable(c); },
+                                    [this](int c) { return target_.GetState(c) != 0; });
+  if (control != 0) target_.Focus(control);
+}
+
+void TrackedSurface::KeepFocus(int control) {
+  int focused = target_.FocusedControl();
+  if (focused == 0 || IsClickable(focused)) return;
+  // Held by `control` itself or by a control inside it.
+  for (int depth = 0; depth < 4 && focused != control; ++depth) {
+    const ControlLayout* layout = FindWizardControl(focused);
+    if (layout == nullptr || layout->parent == 0) return;
+    focused = layout->parent;
+  }
+  if (focused == control) FocusSensibly();
 }
 
 void TrackedSurface::SetText(int control, const std::string& text) { target_.SetText(control, text); }
@@ -131,6 +155,13 @@ PageFlow::PageFlow(InstallerState& state, const InterfaceTexts& texts, TrackedSu
     : state_(state), texts_(texts), surface_(surface), actions_(actions) {}
 
 void PageFlow::Handle(const WizardEvent& event) {
+  const int page = state_.currentPage;
+  Act(event);
+  if (state_.quitRequested != 0) return;
+  if (state_.currentPage != page || !surface_.IsClickable(surface_.FocusedControl())) surface_.FocusSensibly();
+}
+
+void PageFlow::Act(const WizardEvent& event) {
   if (event.window != WizardWindowNumber) return;
   // Once quitting, a second Cancel would stop and delete again.
   if (state_.quitRequested != 0) return;

@@ -41,6 +41,13 @@ class TrackedSurface : public ControlSurface {
   void AddListLine(int control, int position, const std::string& text) override;
   void SetListLine(int control, int position, const std::string& text) override;
   void SetImage(int control, ImageHandle image) override;
+  // Hiding or disabling the control that holds the focus (or the panel that
+  // holds it) hands the focus to SensibleFocus, so that it is never lost.
+  void Focus(int control) override;
+  int FocusedControl() const override;
+
+  // Gives the focus to SensibleFocus of what is shown and enabled.
+  void FocusSensibly();
 
   // Shown itself and inside shown panels (by the layout table's parents).
   bool IsShown(int control) const;
@@ -51,6 +58,8 @@ class TrackedSurface : public ControlSurface {
  private:
   static constexpr int kSlots = 64;
   bool Known(int control) const { return control > 0 && control < kSlots; }
+  // After `control` went: moves the focus when it was held there.
+  void KeepFocus(int control);
 
   ControlSurface& target_;
   bool shown_[kSlots];
@@ -89,12 +98,15 @@ class PageFlow {
   PageFlow(InstallerState& state, const InterfaceTexts& texts, TrackedSurface& surface,
            WizardActions& actions);
 
-  // Acts on one event; events of other windows are ignored.
+  // Acts on one event; events of other windows are ignored. When the event
+  // changed the page, or left the focus where it cannot stay, the focus goes
+  // to the page's sensible control (TrackedSurface::FocusSensibly).
   void Handle(const WizardEvent& event);
 
   bool InstallationStarted() const { return installStarted_; }
 
  private:
+  void Act(const WizardEvent& event);
   void GoForward();
   void GoBack();
   void Install();

@@ -99,7 +99,8 @@ std::uint32_t RunSilentInstallation(InstallerState& state, const InstallerArgume
 
   // The choices, judged as the settings page judges them.
   state.protectedFolders =
-      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder);
+      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder,
+                             GetLongPathOf);
   InstallChoices choices = ReadChoices(surface);
   switch (SettleChoices(choices, state.settings, state.protectedFolders)) {
     case ChoiceProblem::None:

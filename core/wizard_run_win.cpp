@@ -18,6 +18,7 @@
 #include "services/wide_win.h"
 #include "ui/control_surface.h"
 #include "ui/document_view.h"
+#include "ui/dpi_scale.h"
 #include "ui/image_slots.h"
 #include "ui/interface_texts.h"
 #include "ui/language_chooser.h"
@@ -29,11 +30,13 @@ namespace {
 
 
 // The built-in header icon: the 32 x 32 image of our own icon resource, which
-// is also the program's icon.
+// is also the program's icon; above 96 DPI the resource's image closest to
+// 32 x 32 scaled.
 ImageSlot LoadBuiltInHeaderIcon() {
   ImageSlot slot;
-  HANDLE icon =
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HEADER_ICON), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+  const int size = ScaleForDpi(32, SystemDpi());
+  HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HEADER_ICON), IMAGE_ICON, size, size,
+                           LR_DEFAULTCOLOR);
   if (icon == nullptr) return slot;
   slot.handle = reinterpret_cast<ImageHandle>(icon);
   slot.icon = true;
@@ -225,13 +228,15 @@ WizardOutcome RunWizard(InstallerState& state) {
 
   // The folders the settings page refuses as install folders.
   state.protectedFolders =
-      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder);
+      LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder,
+                             GetLongPathOf);
 
   // 13. WhileBR.exe beside the wizard, unless the run already ends.
   if (state.quitRequested == 0) StartWhileProgram(state);
 
   WindowsWizardActions actions(state, texts, *window, surface);
   PageFlow flow(state, texts, surface, actions);
+  surface.FocusSensibly();  // Next, for the keyboard
 
   // 14. The event loop; the quit flag is tested before each wait.
   while (state.quitRequested == 0) {

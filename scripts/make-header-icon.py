@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the installer's built-in header icon (32x32 and 16x16, 32 bits per
-pixel) and writes it as an .ico file: a blue rounded box with a white arrow
+"""Draws the installer's built-in header icon (32x32, 16x16 and, for screens
+at 150 %, 48x48; 32 bits per pixel) and writes it as an .ico file: a blue rounded box with a white arrow
 pointing down into a tray. Run once; the result is committed."""
 import struct, sys
 
@@ -40,10 +40,11 @@ def image(n):
         mask += bytes(out)
     return header + xor + mask
 
-images = [image(32), image(16)]
+sizes = (32, 16, 48)
+images = [image(n) for n in sizes]
 data = struct.pack('<HHH', 0, 1, len(images))
 offset = 6 + 16 * len(images)
-for n, img in zip((32, 16), images):
+for n, img in zip(sizes, images):
     data += struct.pack('<BBBBHHII', n, n, 0, 0, 1, 32, len(img), offset)
     offset += len(img)
 data += b''.join(images)

@@ -1,5 +1,6 @@
 #include "services/folder_rules.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace brindorel {
@@ -122,6 +123,24 @@ std::string NormaliseFolderPath(const std::string& path) {
   return result;
 }
 
+std::string LongNormalisedFolderPath(const std::string& path, const LongPathLookup& longForm) {
+  const std::string normal = NormaliseFolderPath(path);
+  if (normal.empty() || !longForm) return normal;
+  // The deepest level that exists is asked for; the levels below it cannot
+  // have short names the system knows, so they stay as spelt.
+  std::string asked = normal;
+  std::string below;
+  for (;;) {
+    const std::string found = NormaliseFolderPath(longForm(asked));
+    if (!found.empty()) return found + below;
+    const std::size_t cut = asked.rfind('\\');
+    // The root itself ("c:", "\\server\share") has no other form.
+    if (cut == std::string::npos || cut < 2 || NormaliseFolderPath(asked.substr(0, cut)).empty()) return normal;
+    below = asked.substr(cut) + below;
+    asked.erase(cut);
+  }
+}
+
 bool SameFolderPath(const std::string& a, const std::string& b) {
   const std::string na = NormaliseFolderPath(a);
   return !na.empty() && na == NormaliseFolderPath(b);
@@ -134,12 +153,16 @@ bool IsBelowFolder(const std::string& path, const std::string& folder) {
   return np.compare(0, nf.size(), nf) == 0 && np[nf.size()] == '\\';
 }
 
-ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::string& workFolder) {
+ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::string& workFolder,
+                                        const LongPathLookup& longForm) {
   // Shell folder numbers of the user's and the machine's own folders, and the
   // negative ids of the folders that are not shell folders.
   static const std::int32_t kIds[] = {
       kWindowsFolderId, kSystemFolderId, kTempFolderId, kProgramFilesFolderId,
       kCommonFilesFolderId, kProgramFilesShellFolderId, kProgramFilesX86FolderId, kCommonFilesX86FolderId,
+      // The other view's: 64-bit programs' Program Files and Common Files,
+      // SysWOW64, and Sysnative, 32-bit programs' way to System32.
+      kProgramFiles64FolderId, kCommonFiles64FolderId, kSysWow64FolderId, kSysnativeFolderId,
       kProfileFolderId,
       kDesktopFolderId, kDesktopDirectoryFolderId, kCommonDesktopFolderId,
       kDocumentsFolderId, kCommonDocumentsFolderId,
@@ -150,11 +173,13 @@ ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::s
       kFontsFolderId, kWindowsShellFolderId, kSystemShellFolderId,
   };
   ProtectedFolders result;
+  result.longForm = longForm;
   for (std::int32_t id : kIds) {
-    const std::string folder = NormaliseFolderPath(lookup(id));
-    if (!folder.empty()) result.folders.push_back(folder);
+    const std::string folder = LongNormalisedFolderPath(lookup(id), longForm);
+    if (!folder.empty() && std::find(result.folders.begin(), result.folders.end(), folder) == result.folders.end())
+      result.folders.push_back(folder);
   }
-  result.workFolder = NormaliseFolderPath(workFolder);
+  result.workFolder = LongNormalisedFolderPath(workFolder, longForm);
   return result;
 }
 
@@ -171,7 +196,7 @@ FolderProblem CheckInstallFolder(const std::string& path, const ProtectedFolders
   const bool closed = IsSeparator(path.back());
   if (Utf16Length(path) + (closed ? 0 : 1) > kLongestInstallFolder) return FolderProblem::TooLong;
 
-  const std::string normal = NormaliseFolderPath(path);
+  const std::string normal = LongNormalisedFolderPath(path, protectedFolders.longForm);
   if (normal == root) return FolderProblem::DriveRoot;
   for (const std::string& folder : protectedFolders.folders) {
     // The folder itself, or one that holds it (emptying it would empty the

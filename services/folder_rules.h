@@ -2,10 +2,12 @@
 // empty. One check serves both sides: the installer refuses such a folder on
 // the settings page, the uninstaller refuses a record that names one.
 // Paths are compared normalised: "/" read as "\", "." and ".." levels
-// resolved, doubled "\" collapsed, no trailing "\", ASCII case ignored.
+// resolved, doubled "\" collapsed, no trailing "\", ASCII case ignored; and
+// long, where the system can say so: "C:\PROGRA~2" is "C:\Program Files (x86)".
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,10 +32,16 @@ enum class FolderProblem {
   InsideWorkFolder,  // deleted at the end of the installation
 };
 
+// The long form of an existing path, every short (8.3) level spelt out as the
+// system knows it; the empty text when the path does not exist or cannot be
+// read. Windows' answer is GetLongPathOf (folders.h).
+using LongPathLookup = std::function<std::string(const std::string& path)>;
+
 // The folders no installation may take and no uninstallation may empty.
 struct ProtectedFolders {
-  std::vector<std::string> folders;  // each normalised; empty ones left out
-  std::string workFolder;            // normalised; empty when unknown
+  std::vector<std::string> folders;  // each normalised and long; empty ones left out
+  std::string workFolder;            // normalised and long; empty when unknown
+  LongPathLookup longForm;           // unset: paths are taken as they are spelt
 };
 
 // Why Windows cannot hold a name (one level of a path) as it is spelt.
@@ -54,18 +62,29 @@ bool IsAbsoluteFolderPath(const std::string& path);
 // not absolute. A ".." above the root stays at the root.
 std::string NormaliseFolderPath(const std::string& path);
 
+// NormaliseFolderPath of the long form: the deepest level of `path` that
+// exists is spelt out by `longForm` and the levels below it are kept as they
+// are, so a folder that does not exist yet below "C:\PROGRA~1" is still seen
+// below "C:\Program Files". Without `longForm` it is NormaliseFolderPath.
+std::string LongNormalisedFolderPath(const std::string& path, const LongPathLookup& longForm);
+
 // Both absolute and the same folder once normalised.
 bool SameFolderPath(const std::string& a, const std::string& b);
 
 // `path` lies strictly below `folder` (both absolute).
 bool IsBelowFolder(const std::string& path, const std::string& folder);
 
-// The Windows, system, Program Files, Common Files, profile, desktop,
-// documents, start-menu and programs (user and common), application-data and
-// temporary folders, looked up through `lookup`.
-ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::string& workFolder);
+// The Windows and system folders (SysWOW64 and Sysnative too), Program Files
+// and Common Files of both views of a 64-bit Windows, the profile, desktop,
+// documents, start-menu and programs (user and common), application-data
+// (ProgramData among them) and temporary folders, looked up through `lookup`
+// and read long through `longForm` (may be unset), which the result keeps for
+// CheckInstallFolder.
+ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::string& workFolder,
+                                        const LongPathLookup& longForm = LongPathLookup());
 
-// Whether `path` may be an installation's folder.
+// Whether `path` may be an installation's folder. It is compared in its long
+// form (through protectedFolders.longForm), so a short name is no way round.
 FolderProblem CheckInstallFolder(const std::string& path, const ProtectedFolders& protectedFolders);
 
 // The "\\?\" form of an absolute path ("\\?\C:\..." or

@@ -42,6 +42,14 @@ constexpr std::int32_t kQuickLaunchFolderId = -5;         // below the applicati
 constexpr std::int32_t kProgramFilesFolderId = -6;        // from the registry
 constexpr std::int32_t kQuillmarkOpenFolderId = -7;       // through its "open" command
 constexpr std::int32_t kQuillmarkEditFolderId = -8;       // through its "edit" command
+// A 32-bit program on a 64-bit Windows sees "Program Files (x86)" as its
+// Program Files and SysWOW64 as its system folder; these name the folders of
+// the other view, whatever the program's own bitness ("" where there is no
+// such folder, as on a 32-bit Windows).
+constexpr std::int32_t kProgramFiles64FolderId = -9;      // the 64-bit programs' Program Files
+constexpr std::int32_t kCommonFiles64FolderId = -10;      // and their Common Files
+constexpr std::int32_t kSysWow64FolderId = -11;           // the 32-bit programs' system folder
+constexpr std::int32_t kSysnativeFolderId = -12;          // 32-bit programs' way to the 64-bit one
 
 // Gives the folder text of an id ("" when there is none).
 using FolderLookup = std::function<std::string(std::int32_t)>;
@@ -86,6 +94,10 @@ std::string GetTempFolder();
 
 // The full path of the running program, however long.
 std::string GetOwnProgramPath();
+
+// The long form of an existing path (GetLongPathNameW): every short (8.3)
+// level spelt out; "" when the path does not exist.
+std::string GetLongPathOf(const std::string& path);
 
 // ExpandFolderPlaceholders with the system's folders.
 std::string ExpandFolderPlaceholders(const std::string& text);

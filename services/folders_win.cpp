@@ -52,6 +52,36 @@ std::string QuillmarkFolder(const char* verb) {
   return CommandValueFolder(ReadRegistryText(root, subkey, ""));
 }
 
+// A text value of the CurrentVersion key as 64-bit programs see it: a 32-bit
+// program reading the plain key gets the "(x86)" folders. A 32-bit Windows
+// has one view and ignores the flag.
+std::string NativeViewText(const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+    return "";
+  wchar_t value[MAX_PATH + 1] = {};
+  DWORD size = sizeof value - sizeof value[0];  // room for a closing zero the data may lack
+  DWORD type = 0;
+  const LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return "";
+  return NarrowUntilZero(value, size / sizeof value[0]);
+}
+
+using Wow64FolderFunction = UINT(WINAPI*)(LPWSTR, UINT);
+
+// Looked up at run time: Windows before XP lacks it; a 32-bit Windows
+// answers 0.
+std::string SysWow64Folder() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto call = kernel == nullptr ? nullptr
+                                : reinterpret_cast<Wow64FolderFunction>(reinterpret_cast<void*>(
+                                      GetProcAddress(kernel, "GetSystemWow64DirectoryW")));
+  if (call == nullptr) return "";
+  return GrowingText([&](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(call(buffer, size)); });
+}
+
 std::string FolderText(std::int32_t id) {
   switch (id) {
     case kCurrentFolderId:
@@ -72,6 +102,15 @@ std::string FolderText(std::int32_t id) {
       return QuillmarkFolder("edit");
     case kCommonFilesFolderId:
       return ReadRegistryText(kLocalMachine, kCurrentVersionKey, "CommonFilesDir");
+    case kProgramFiles64FolderId:
+      return NativeViewText(L"ProgramFilesDir");
+    case kCommonFiles64FolderId:
+      return NativeViewText(L"CommonFilesDir");
+    case kSysWow64FolderId:
+      return SysWow64Folder();
+    case kSysnativeFolderId:
+      // Only 32-bit programs on a 64-bit Windows can reach it, where SysWOW64 exists.
+      return SysWow64Folder().empty() ? std::string() : GetSpecialFolder(kWindowsFolderId) + "Sysnative";
     default:
       return id < 0 ? std::string() : ShellFolder(id);
   }
@@ -83,19 +122,24 @@ using LongPathFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 
 std::string GetSpecialFolder(std::int32_t id) { return WithTrailingSeparator(FolderText(id)); }
 
-std::string GetTempFolder() {
-  const std::string temp = FolderText(kTempFolderId);
-  if (temp.empty()) return "";
+std::string GetLongPathOf(const std::string& path) {
+  if (path.empty()) return "";
   // Looked up at run time: older systems lack the long-path conversion.
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   auto convert = kernel == nullptr ? nullptr
                                    : reinterpret_cast<LongPathFunction>(
                                          reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameW")));
-  if (convert == nullptr) return temp;
-  const std::wstring shortForm = Wide(temp);
-  const std::string longForm = GrowingText(
-      [&](wchar_t* buffer, DWORD size) { return convert(shortForm.c_str(), buffer, size); });
+  const std::wstring shortForm = Wide(path);
+  if (convert == nullptr)
+    return GetFileAttributesW(shortForm.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
+  return GrowingText([&](wchar_t* buffer, DWORD size) { return convert(shortForm.c_str(), buffer, size); });
+}
+
+std::string GetTempFolder() {
+  const std::string temp = FolderText(kTempFolderId);
+  if (temp.empty()) return "";
   // A folder that is not there has no long form.
+  const std::string longForm = GetLongPathOf(temp);
   return longForm.empty() ? "" : WithTrailingSeparator(longForm);
 }
 

@@ -79,6 +79,10 @@ class ControlSurface {
   virtual void AddListLine(int control, int position, const std::string& text) = 0;
   virtual void SetListLine(int control, int position, const std::string& text) = 0;
   virtual void SetImage(int control, ImageHandle image) = 0;
+  // The keyboard focus: gives it to a control; the control that holds it, 0
+  // when none does. A surface without a keyboard ignores both.
+  virtual void Focus(int control) { (void)control; }
+  virtual int FocusedControl() const { return 0; }
 };
 
 // One event of a numbered window, as the page flow receives it.

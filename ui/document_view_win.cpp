@@ -72,8 +72,10 @@ void LoadTextIntoView(WizardWindowSurface& window, int control, const std::strin
   if (file == INVALID_HANDLE_VALUE) return;
 
   // Plain text takes the view's default character format: without the GUI
-  // font it shows in the bold system font.
-  SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  // font it shows in the bold system font. The view has the window's one.
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(view, WM_GETFONT, 0, 0));
+  if (font == nullptr) font = GetStockObject(DEFAULT_GUI_FONT);
+  SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // The default limit of 32,767 characters also cuts a stream, silently.
   SendMessageW(view, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(kDocumentTextLimit));
 

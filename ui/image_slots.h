@@ -23,8 +23,10 @@ struct ImageSlot {
 
 // Loads a picture by its bytes (ClassifyImageFile): a bitmap through the
 // system's loader, again without a DIB section at 8 bits or fewer so that it
-// keeps its palette; an icon at its natural size (the file's first image); a
-// TGA decoded into a 24-bit top-down bitmap. Files above kImageMaxFileSize
+// keeps its palette; an icon at its natural size (the file's first image),
+// on a screen above 96 DPI at that size scaled (the file's closest image,
+// the slot keeping the natural size); a TGA decoded into a 24-bit top-down
+// bitmap. Bitmaps stay at their size: the window scales them. Files above kImageMaxFileSize
 // are not read. An empty slot when nothing could be loaded.
 ImageSlot LoadPicture(const std::string& path);
 void ReleasePicture(const ImageSlot& image);

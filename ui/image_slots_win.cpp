@@ -6,6 +6,7 @@
 
 #include "services/file_system.h"
 #include "services/wide_win.h"
+#include "ui/dpi_scale.h"
 #include "ui/image_file.h"
 #include "ui/tga_decoder.h"
 
@@ -62,6 +63,18 @@ ImageSlot LoadIconFile(const std::string& path) {
   }
   if (info.hbmColor) DeleteObject(info.hbmColor);
   if (info.hbmMask) DeleteObject(info.hbmMask);
+  // Above 96 DPI the icon is loaded again at its scaled size: the system
+  // picks the file's image closest to it. The slot keeps the natural size.
+  const int dpi = SystemDpi();
+  if (dpi != kLayoutDpi && slot.width > 0 && slot.height > 0) {
+    HICON scaled = static_cast<HICON>(LoadImageW(nullptr, WidePath(path).c_str(), IMAGE_ICON,
+                                                 ScaleForDpi(slot.width, dpi), ScaleForDpi(slot.height, dpi),
+                                                 LR_LOADFROMFILE));
+    if (scaled != nullptr) {
+      DestroyIcon(icon);
+      icon = scaled;
+    }
+  }
   slot.handle = reinterpret_cast<ImageHandle>(icon);
   slot.icon = true;
   return slot;

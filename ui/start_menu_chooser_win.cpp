@@ -9,6 +9,7 @@
 #include "services/utf8.h"
 #include "services/wide_win.h"
 #include "ui/control_surface.h"
+#include "ui/dpi_scale.h"
 #include "ui/modal_loop.h"
 
 namespace brindorel {
@@ -16,13 +17,44 @@ namespace {
 
 const wchar_t kChooserClass[] = L"BrindorelStartMenu";
 
+constexpr DWORD kChooserStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kChooserExStyle = WS_EX_CONTROLPARENT;
+// WM_DPICHANGED (Windows 8.1 and later).
+constexpr UINT kDpiChanged = 0x02E0;
+
 struct ChooserState {
   HWND tree = nullptr;
   HWND apply = nullptr;
   bool done = false;
   bool applied = false;
   int selected = -1;  // item index at Apply
+  int dpi = kLayoutDpi;
+  HFONT font = nullptr;  // the GUI font at `dpi`
 };
+
+// The window's client area, its controls and their font at `state.dpi`.
+void LayOut(HWND window, ChooserState& state) {
+  RECT client;
+  RECT frame;
+  if (GetClientRect(window, &client) && GetWindowRect(window, &frame)) {
+    const int width = ScaleForDpi(kMenuChooserClientWidth, state.dpi);
+    const int height = ScaleForDpi(kMenuChooserClientHeight, state.dpi);
+    if (client.right != width || client.bottom != height)
+      SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + width - client.right,
+                   frame.bottom - frame.top + height - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  HFONT font = static_cast<HFONT>(GuiFontForDpi(state.dpi));
+  const std::vector<ChooserControlLayout>& layout = MenuChooserControls();
+  const HWND controls[] = {state.tree, state.apply};
+  for (std::size_t i = 0; i < layout.size() && i < 2; ++i) {
+    if (!controls[i]) continue;
+    const PixelRect r = ScaleRectForDpi({layout[i].x, layout[i].y, layout[i].width, layout[i].height}, state.dpi);
+    SetWindowPos(controls[i], nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+  if (state.font) DeleteObject(state.font);
+  state.font = font;
+}
 
 // The item index kept in a tree item's parameter; -1 for none.
 int SelectedItem(HWND tree) {
@@ -55,6 +87,16 @@ LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       state->done = true;
       return 0;
+    case kDpiChanged: {
+      // Another monitor: the suggested frame as it is, the rest laid out anew.
+      const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+      state->dpi = HIWORD(wp);
+      if (suggested)
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      LayOut(hwnd, *state);
+      return 0;
+    }
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       return DefWindowProcW(hwnd, msg, wp, lp);
@@ -128,35 +170,31 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
     if (!RegisterClassW(&wc)) return std::string();
   }
 
-  // 1. The window, hidden until its controls exist.
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  RECT frame = {0, 0, kMenuChooserClientWidth, kMenuChooserClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  HWND active = GetActiveWindow();
-  const POINT at = CentredOver(active != nullptr ? active : owner, width, height);
+  // 1. The window, hidden until its controls exist, sized for its monitor's
+  // resolution once it is there.
   ChooserState state;
   const std::string title = MenuChooserTitle(texts);
-  HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kChooserClass, Wide(title).c_str(), style, at.x, at.y, width, height,
-                                owner, nullptr, instance, &state);
+  HWND window = CreateWindowExW(kChooserExStyle, kChooserClass, Wide(title).c_str(), kChooserStyle, 0, 0,
+                                kMenuChooserClientWidth, kMenuChooserClientHeight, owner, nullptr, instance, &state);
   if (!window) return std::string();
+  state.dpi = WindowDpi(window);
+  const PixelRect frame = FrameForClient(ScaleForDpi(kMenuChooserClientWidth, state.dpi),
+                                         ScaleForDpi(kMenuChooserClientHeight, state.dpi), kChooserStyle,
+                                         kChooserExStyle, state.dpi);
+  HWND active = GetActiveWindow();
+  const POINT at = CentredOver(active != nullptr ? active : owner, frame.width, frame.height);
+  SetWindowPos(window, nullptr, at.x, at.y, frame.width, frame.height, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  const std::vector<ChooserControlLayout>& layout = MenuChooserControls();
-  const ChooserControlLayout& treeAt = layout[0];
-  const ChooserControlLayout& applyAt = layout[1];
   state.tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                                   TVS_SHOWSELALWAYS,
-                               treeAt.x, treeAt.y, treeAt.width, treeAt.height, window,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(MenuFolderTree)), instance, nullptr);
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | TVS_HASBUTTONS | TVS_HASLINES |
+                                   TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                               0, 0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(MenuFolderTree)),
+                               instance, nullptr);
   const std::string applyText = texts.Get(TextId::ButtonsApply);
-  state.apply = CreateWindowExW(0, L"BUTTON", Wide(applyText).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                applyAt.x, applyAt.y, applyAt.width, applyAt.height, window,
+  state.apply = CreateWindowExW(0, L"BUTTON", Wide(applyText).c_str(),
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, 0, 0, 0, 0, window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ApplyButton)), instance, nullptr);
-  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  for (HWND h : {state.tree, state.apply})
-    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  LayOut(window, state);
 
   // 2.-3. The folders of both roots as a tree.
   const std::vector<MenuFolderItem> items = BuildMenuFolderTree(roots, ListMenuFolder);
@@ -179,9 +217,10 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
     SendMessageW(state.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
   }
 
-  // 6. Until Apply or the close box; messages for the wizard are handled by
-  // its window, and the events it queues meanwhile are dropped by the caller.
-  RunModalLoop(window, state.done);
+  // 6. Until Apply (Return) or the close box (Esc); messages for the wizard
+  // are handled by its window, and the events it queues meanwhile are
+  // dropped by the caller.
+  RunModalLoop(window, state.done, ApplyButton);
 
   std::string result;
   if (state.applied) {
@@ -197,6 +236,7 @@ std::string RunStartMenuChooser(const InterfaceTexts& texts, const std::vector<s
   // 7. The owner is enabled before the chooser goes, so it gets the activation back.
   if (ownerWasEnabled) EnableWindow(owner, TRUE);
   DestroyWindow(window);
+  if (state.font) DeleteObject(state.font);
   if (owner != nullptr && IsWindow(owner)) SetActiveWindow(owner);
   return result;
 }

@@ -1,8 +1,11 @@
 // The Win32 wizard window: built once from the layout table with its fonts,
 // panels and controls, driven through the ControlSurface operations, and
 // delivering the events the page flow acts on (clicks, an edit field losing
-// the focus, the close request). Windows only; handles are passed as void*
-// so this header needs no <windows.h>.
+// the focus, the close request). It is laid out for its monitor's
+// resolution (ArrangeWizard) and again when that changes; its message loop
+// gives it dialog keys (Tab, the arrows, Space; Enter and Esc by the rules of
+// wizard_focus.h). Windows only; handles are passed as void* so this header
+// needs no <windows.h>.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +34,8 @@ class WizardWindowSurface : public ControlSurface {
   void AddListLine(int control, int position, const std::string& text) override;
   void SetListLine(int control, int position, const std::string& text) override;
   void SetImage(int control, ImageHandle image) override;
+  void Focus(int control) override;
+  int FocusedControl() const override;
 
   // Paints `control` with the given colours (COLORREF values) when it asks
   // for its colours; registering a control again replaces its entry.
@@ -49,6 +54,10 @@ class WizardWindowSurface : public ControlSurface {
   // instead of being dropped with the clicks.
   void HoldCloseRequests(bool hold);
 
+  // The resolution the window is laid out for (its monitor's), in dots per
+  // inch: the layout's 96-DPI places, fonts and pictures are scaled by it.
+  int Dpi() const;
+
   void* WindowHandle() const;            // HWND
   void* ControlHandle(int control) const;  // HWND, or nullptr
 
@@ -63,9 +72,12 @@ class WizardWindowSurface : public ControlSurface {
 
 // Creates the fonts, the window (hidden, centred, caption only, titled
 // " " + titel + "  " + version) and every control of the layout with its
-// text; hides the controls of pages 2 to 5; registers RunProgramBox as black
-// on white; then shows the window. `headerIcon` is put into HeaderIcon (0:
-// none). nullptr when the window cannot be created.
+// text, all at the resolution of the window's monitor; hides the controls of
+// pages 2 to 5; registers RunProgramBox as black on white; then shows the
+// window. `headerIcon` is put into HeaderIcon (0: none). An image control
+// shows a bitmap scaled from 96 DPI, an icon scaled from the system's
+// resolution (for which the loaders pick it). nullptr when the window cannot
+// be created.
 std::unique_ptr<WizardWindowSurface> BuildWizardWindow(const InterfaceTexts& texts, const std::string& titel,
                                                        const std::string& version, ImageHandle headerIcon);
 

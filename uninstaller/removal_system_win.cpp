@@ -179,7 +179,7 @@ RemovalContext SystemRemovalContext() {
 }
 
 ProtectedFolders SystemProtectedFolders() {
-  return LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, "");
+  return LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, "", GetLongPathOf);
 }
 
 bool InstalledProgramRuns(const UninstallData& data) {

@@ -14,6 +14,7 @@
 #include "services/process_runner.h"
 #include "services/text.h"
 #include "services/wide_win.h"
+#include "ui/dpi_scale.h"
 #include "uninstaller/uninstall_window.h"
 #include "uninstaller/uninstall_win.h"
 
@@ -136,7 +137,50 @@ struct WindowRun {
   WindowState state = WindowState::Asking;
   std::uint32_t code = kUninstallStopped;
   bool handedOver = false;
+  int dpi = kLayoutDpi;
+  HFONT font = nullptr;  // the GUI font at `dpi`
 };
+
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// WM_DPICHANGED (Windows 8.1 and later).
+constexpr UINT kDpiChanged = 0x02E0;
+
+// The client area and the controls at 96 DPI.
+constexpr int kClientWidth = 420;
+constexpr int kClientHeight = 250;
+struct ControlPlace {
+  int number;
+  PixelRect place;
+};
+constexpr ControlPlace kPlaces[] = {
+    {kUninstallInfoLabel, {16, 14, 388, 18}},    {kUninstallNameLabel, {32, 38, 372, 18}},
+    {kUninstallMessageLabel, {16, 64, 388, 32}}, {kUninstallDelAllBox, {16, 100, 388, 20}},
+    {kUninstallStatusLabel, {16, 128, 388, 76}}, {kUninstallOkButton, {228, 212, 84, 26}},
+    {kUninstallCancelButton, {320, 212, 84, 26}},
+};
+
+// The client area, the controls and their font at the window's resolution.
+void LayOut(HWND window, WindowRun& w) {
+  RECT client;
+  RECT frame;
+  if (GetClientRect(window, &client) && GetWindowRect(window, &frame)) {
+    const int width = ScaleForDpi(kClientWidth, w.dpi);
+    const int height = ScaleForDpi(kClientHeight, w.dpi);
+    if (client.right != width || client.bottom != height)
+      SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + width - client.right,
+                   frame.bottom - frame.top + height - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  HFONT font = static_cast<HFONT>(GuiFontForDpi(w.dpi));
+  for (const ControlPlace& c : kPlaces) {
+    HWND control = GetDlgItem(window, c.number);
+    if (!control) continue;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    const PixelRect r = ScaleRectForDpi(c.place, w.dpi);
+    SetWindowPos(control, nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (w.font) DeleteObject(w.font);
+  w.font = font;
+}
 
 HWND Control(HWND window, int number) { return GetDlgItem(window, number); }
 
@@ -166,6 +210,8 @@ void StartWork(HWND window, WindowRun& w) {
   SetText(window, kUninstallStatusLabel, status);
   ShowWindow(Control(window, kUninstallCancelButton), SW_HIDE);
   EnableWindow(Control(window, kUninstallOkButton), TRUE);
+  // The disabled OK button lost the focus: the keyboard gets it back there.
+  SetFocus(Control(window, kUninstallOkButton));
   w.state = WindowState::Done;
 }
 
@@ -194,6 +240,17 @@ LRESULT CALLBACK UninstallWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_CLOSE:
       if (w != nullptr && w->state != WindowState::Working) DestroyWindow(window);
       return 0;
+    case kDpiChanged:
+      if (w != nullptr) {
+        // Another monitor: the suggested frame as it is, the rest laid out anew.
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        w->dpi = HIWORD(wParam);
+        if (suggested)
+          SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut(window, *w);
+      }
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -203,13 +260,10 @@ LRESULT CALLBACK UninstallWindowProc(HWND window, UINT message, WPARAM wParam, L
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND AddControl(HWND parent, const wchar_t* type, DWORD style, int number, const std::string& text, int x, int y,
-                int width, int height) {
-  HWND control = CreateWindowExW(0, type, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
-                                 GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  return control;
+// Placed and given its font by LayOut.
+HWND AddControl(HWND parent, const wchar_t* type, DWORD style, int number, const std::string& text) {
+  return CreateWindowExW(0, type, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), GetModuleHandleW(nullptr), nullptr);
 }
 
 std::uint32_t RunWindow(CopyRun& run, const UninstallData& data) {
@@ -227,32 +281,34 @@ std::uint32_t RunWindow(CopyRun& run, const UninstallData& data) {
   WindowRun w;
   w.run = &run;
   w.data = &data;
-  const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame = {0, 0, 420, 250};
-  AdjustWindowRect(&frame, style, FALSE);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   HWND window = CreateWindowExW(0, className.c_str(), Wide(UninstallText(data, TextId::UninstallerTitel)).c_str(),
-                                style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
-                                instance, &w);
+                                kWindowStyle, 0, 0, kClientWidth, kClientHeight, nullptr, nullptr, instance, &w);
   if (window == nullptr) return kUninstallIncomplete;
-  AddControl(window, L"STATIC", SS_LEFT, kUninstallInfoLabel, UninstallText(data, TextId::UninstallerUninstInfo), 16,
-             14, 388, 18);
-  AddControl(window, L"STATIC", SS_LEFT, kUninstallNameLabel, data.progName + " " + data.version, 32, 38, 372, 18);
-  AddControl(window, L"STATIC", SS_LEFT, kUninstallMessageLabel, UninstallText(data, TextId::UninstallerMsg), 16, 64,
-             388, 32);
+  // Sized for its monitor's resolution, centred on the screen.
+  w.dpi = WindowDpi(window);
+  const PixelRect frame =
+      FrameForClient(ScaleForDpi(kClientWidth, w.dpi), ScaleForDpi(kClientHeight, w.dpi), kWindowStyle, 0, w.dpi);
+  SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - frame.width) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - frame.height) / 2, frame.width, frame.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallInfoLabel, UninstallText(data, TextId::UninstallerUninstInfo));
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallNameLabel, data.progName + " " + data.version);
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallMessageLabel, UninstallText(data, TextId::UninstallerMsg));
   if (!data.noDelAll) {
     // Unchecked: the user's own files stay unless asked for.
-    AddControl(window, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, kUninstallDelAllBox,
-               UninstallText(data, TextId::UninstallerDelAll), 16, 100, 388, 20);
+    AddControl(window, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, kUninstallDelAllBox,
+               UninstallText(data, TextId::UninstallerDelAll));
   }
-  AddControl(window, L"STATIC", SS_LEFT, kUninstallStatusLabel, "", 16, 128, 388, 76);
-  AddControl(window, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, kUninstallOkButton,
-             UninstallText(data, TextId::UninstallerOK), 228, 212, 84, 26);
-  AddControl(window, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kUninstallCancelButton,
-             UninstallText(data, TextId::UninstallerCancel), 320, 212, 84, 26);
+  AddControl(window, L"STATIC", SS_LEFT, kUninstallStatusLabel, "");
+  AddControl(window, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, kUninstallOkButton,
+             UninstallText(data, TextId::UninstallerOK));
+  AddControl(window, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, kUninstallCancelButton,
+             UninstallText(data, TextId::UninstallerCancel));
+  LayOut(window, w);
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
+  // The keyboard starts at OK (Enter); Esc is Cancel, Tab goes round.
+  SetFocus(GetDlgItem(window, kUninstallOkButton));
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -260,6 +316,7 @@ std::uint32_t RunWindow(CopyRun& run, const UninstallData& data) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  if (w.font) DeleteObject(w.font);
   if (!w.handedOver) HandOver(w.code);
   return w.code;
 }

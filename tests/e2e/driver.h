@@ -94,6 +94,43 @@ void RequestClose(HWND window);
 // Presses a message box's button with that command id (IDOK, IDCANCEL...).
 void AnswerMessageBox(HWND box, int command);
 
+// The keyboard, as a person uses it: keys go to the foreground window's
+// focused control through the system's input queue (SendInput), so the
+// program's own key state (Shift) is what it reads. `shift` holds Shift
+// down around the key. Both return once the program takes messages again;
+// what the keys do may come later: wait for it with Eventually.
+void PressKey(WORD key, bool shift = false);
+// Types UTF-8 text character by character.
+void TypeText(const std::string& text);
+// The window that has the keyboard focus in the thread of `window`.
+HWND FocusedWindow(HWND window);
+// The control number of FocusedWindow (0 when it is not a numbered control).
+int FocusedControl(HWND window);
+// Makes `window` the foreground window, so that keys go to it.
+void BringToFront(HWND window);
+
+// Asks `condition` every 20 ms until it holds (true) or `milliseconds` have
+// passed (false): how a test waits for what a key or click does, on a
+// machine as loaded as it may be.
+template <typename Condition>
+bool Eventually(Condition condition, DWORD milliseconds = 15000) {
+  for (const DWORD start = GetTickCount();; Sleep(20)) {
+    if (condition()) return true;
+    if (GetTickCount() - start > milliseconds) return condition();
+  }
+}
+
+// Whether a text control shows its whole text in `font` (the font it should
+// have: a program's font handles cannot be read from another process): a
+// button or radio button or check box on one line, a label wrapped at its
+// width, within the control's height. `reason` says what did not fit.
+bool TextFits(HWND control, const LOGFONTW& font, std::string& reason);
+
+// The height in pixels of what is drawn dark (text) inside a control on the
+// screen, `inset` pixels off each edge: the rows from the first to the last
+// that hold a pixel darker than mid-grey.
+int InkHeight(HWND control, int inset);
+
 // Reads list box line `index` with the wide call (the ANSI one returned UTF-16 under Wine).
 std::string ListLine(HWND list, int index);
 int ListCount(HWND list);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 #include "services/utf8.h"
 
@@ -380,6 +382,123 @@ bool SaveScreenshot(HWND window, const std::string& path) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return ok;
+}
+
+namespace {
+
+INPUT KeyInput(WORD key, WORD scan, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = scan;
+  input.ki.dwFlags = flags;
+  return input;
+}
+
+// Sends `inputs` to the foreground window and waits until its thread takes
+// messages again. The keys may still be on their way: the system hands a
+// program its input only after what was sent or posted to it, so callers
+// wait for what a key should do (Eventually).
+void SendToForeground(std::vector<INPUT> inputs) {
+  HWND foreground = GetForegroundWindow();
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  if (foreground != nullptr) WaitForIdle(foreground);
+}
+
+}  // namespace
+
+void PressKey(WORD key, bool shift) {
+  std::vector<INPUT> inputs;
+  if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, 0));
+  inputs.push_back(KeyInput(key, 0, 0));
+  inputs.push_back(KeyInput(key, 0, KEYEVENTF_KEYUP));
+  if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, KEYEVENTF_KEYUP));
+  SendToForeground(std::move(inputs));
+}
+
+void TypeText(const std::string& text) {
+  std::vector<INPUT> inputs;
+  for (wchar_t c : ToWide(text)) {
+    inputs.push_back(KeyInput(0, static_cast<WORD>(c), KEYEVENTF_UNICODE));
+    inputs.push_back(KeyInput(0, static_cast<WORD>(c), KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+  }
+  if (!inputs.empty()) SendToForeground(std::move(inputs));
+}
+
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+int FocusedControl(HWND window) {
+  HWND focus = FocusedWindow(window);
+  return focus != nullptr && (GetWindowLongW(focus, GWL_STYLE) & WS_CHILD) != 0 ? GetDlgCtrlID(focus) : 0;
+}
+
+void BringToFront(HWND window) {
+  SetForegroundWindow(window);
+  for (DWORD start = GetTickCount(); GetForegroundWindow() != window && GetTickCount() - start < 10000;) Sleep(20);
+  WaitForIdle(window);
+}
+
+bool TextFits(HWND control, const LOGFONTW& font, std::string& reason) {
+  const ControlInfo info = Describe(control);
+  if (info.text.empty()) return true;
+  HFONT own = CreateFontIndirectW(&font);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, own);
+  const std::wstring text = ToWide(info.text);
+  const int width = info.rect.right - info.rect.left;
+  const int height = info.rect.bottom - info.rect.top;
+  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  const bool button = info.className == "Button";
+  const LONG type = style & BS_TYPEMASK;
+  const bool box = button && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON;
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  // Room the control keeps for itself: a button's edges, a box's mark and
+  // the gap beside it, scaled with the font.
+  const int edge = button ? (box ? metrics.tmHeight + 4 : 6) : 0;
+  RECT need = {0, 0, width - edge, 0};
+  const UINT flags = DT_CALCRECT | DT_NOPREFIX | (button ? DT_SINGLELINE : DT_WORDBREAK);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, flags);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(own);
+  if (need.right > width - edge) {
+    reason = "needs " + std::to_string(need.right + edge) + " of " + std::to_string(width) + " pixels across";
+    return false;
+  }
+  if (need.bottom > height) {
+    reason = "needs " + std::to_string(need.bottom) + " of " + std::to_string(height) + " pixels down";
+    return false;
+  }
+  return true;
+}
+
+int InkHeight(HWND control, int inset) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  const int width = rect.right - rect.left - 2 * inset;
+  const int height = rect.bottom - rect.top - 2 * inset;
+  if (width <= 0 || height <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  int first = -1;
+  int last = -1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const COLORREF c = GetPixel(screen, rect.left + inset + x, rect.top + inset + y);
+      if (c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 100) {
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return first < 0 ? 0 : last - first + 1;
 }
 
 std::string HostPath(const std::string& unixPath) {

@@ -34,6 +34,18 @@ std::string BuildInstaller(const std::string& packageFolder, const std::string& 
 // ending in "*" matches every file name starting with the rest.
 void KillProcesses(const std::string& name);
 
+// The screen's resolution for the programs started while it lives: Wine
+// takes it from HKEY_CURRENT_USER\Control Panel\Desktop "LogPixels" when a
+// program starts (and never stretches a window). The value is removed again
+// at the end (CTest's cleanup fixture removes it after a test that died).
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(int dpi);
+  ~ScreenDpi();
+  ScreenDpi(const ScreenDpi&) = delete;
+  ScreenDpi& operator=(const ScreenDpi&) = delete;
+};
+
 // A copy of examples/acme-demo in OutFolder() + `name`, without the files
 // named in `without` (relative, "\"-separated).
 std::string CopyOfExample(const std::string& name, const std::vector<std::string>& without);

@@ -77,6 +77,27 @@ void KillProcesses(const std::string& name) {
   CloseHandle(list);
 }
 
+namespace {
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+}  // namespace
+
+ScreenDpi::ScreenDpi(int dpi) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  const DWORD value = static_cast<DWORD>(dpi);
+  RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+ScreenDpi::~ScreenDpi() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, L"LogPixels");
+  RegCloseKey(key);
+}
+
 std::string CopyOfExample(const std::string& name, const std::vector<std::string>& without) {
   const std::string copy = OutFolder() + name;
   std::error_code ec;

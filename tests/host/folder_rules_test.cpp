@@ -114,6 +114,120 @@ TEST_F(InstallFolderCheck, RefusesFoldersThatLeaveNoRoomForFiles) {
   EXPECT_EQ(CheckInstallFolder(cjk + "\xE4\xB8\xAD", folders_), FolderProblem::TooLong);
 }
 
+// What a 32-bit installer sees on a 64-bit Windows: its own Program Files,
+// Common Files and system folder are the 32-bit ones, the 64-bit programs'
+// folders come from the other view, and the temporary folder is spelt short.
+// `longForm` knows the folders that exist, by any spelling, as the system does.
+class BothViewsCheck : public ::testing::Test {
+ protected:
+  static std::string Long(const std::string& path) {
+    static const std::map<std::string, std::string> existing = {
+        {"c:\\program files", "C:\\Program Files"},
+        {"c:\\progra~1", "C:\\Program Files"},
+        {"c:\\program files (x86)", "C:\\Program Files (x86)"},
+        {"c:\\progra~2", "C:\\Program Files (x86)"},
+        {"c:\\progra~2\\common~1", "C:\\Program Files (x86)\\Common Files"},
+        {"c:\\progra~1\\common~1", "C:\\Program Files\\Common Files"},
+        {"c:\\progra~2\\acme", "C:\\Program Files (x86)\\Acme"},
+        {"c:\\progra~3", "C:\\ProgramData"},
+        {"c:\\users\\bobsmi~1", "C:\\Users\\Bob Smith"},
+        {"c:\\users\\bobsmi~1\\appdata\\local\\temp", "C:\\Users\\Bob Smith\\AppData\\Local\\Temp"},
+        {"c:\\windows\\syswow64", "C:\\Windows\\SysWOW64"},
+        {"c:\\windows\\system~2", "C:\\Windows\\SysWOW64"},
+    };
+    auto found = existing.find(NormaliseFolderPath(path));
+    return found == existing.end() ? std::string() : found->second;
+  }
+
+  ProtectedFolders folders_ = LookUpProtectedFolders(
+      [](std::int32_t id) -> std::string {
+        static const std::map<std::int32_t, std::string> known = {
+            {-3, "C:\\Windows\\"},
+            {-2, "C:\\Windows\\system32\\"},
+            {-4, "C:\\Users\\BOBSMI~1\\AppData\\Local\\Temp\\"},
+            {-6, "C:\\Program Files (x86)\\"},
+            {38, "C:\\Program Files (x86)\\"},
+            {42, "C:\\Program Files (x86)\\"},
+            {43, "C:\\Program Files (x86)\\Common Files\\"},
+            {44, "C:\\Program Files (x86)\\Common Files\\"},
+            {-9, "C:\\Program Files\\"},
+            {-10, "C:\\Program Files\\Common Files\\"},
+            {-11, "C:\\Windows\\SysWOW64\\"},
+            {-12, "C:\\Windows\\Sysnative\\"},
+            {35, "C:\\ProgramData\\"},
+            {40, "C:\\Users\\Bob Smith\\"},
+        };
+        auto found = known.find(id);
+        return found == known.end() ? std::string() : found->second;
+      },
+      "C:\\Users\\BOBSMI~1\\AppData\\Local\\Temp\\Brindorel\\", Long);
+};
+
+TEST_F(BothViewsCheck, RefusesTheSystemFoldersOfEitherViewHoweverSpelt) {
+  const struct {
+    const char* path;
+    FolderProblem problem;
+  } cases[] = {
+      {"C:\\Program Files", FolderProblem::ProtectedFolder},
+      {"C:\\Program Files (x86)\\", FolderProblem::ProtectedFolder},
+      {"c:\\PROGRAM FILES (X86)", FolderProblem::ProtectedFolder},
+      {"C:\\PROGRA~1", FolderProblem::ProtectedFolder},
+      {"C:\\PROGRA~2\\", FolderProblem::ProtectedFolder},
+      {"c:/progra~2/.", FolderProblem::ProtectedFolder},
+      {"C:\\PROGRA~2\\Acme Demo\\..", FolderProblem::ProtectedFolder},
+      {"C:\\Program Files\\Acme Demo\\..\\", FolderProblem::ProtectedFolder},
+      {"C:\\Program Files\\Common Files", FolderProblem::ProtectedFolder},
+      {"C:\\Program Files (x86)\\Common Files", FolderProblem::ProtectedFolder},
+      {"C:\\PROGRA~2\\COMMON~1", FolderProblem::ProtectedFolder},
+      {"C:\\PROGRA~1\\Common~1\\", FolderProblem::ProtectedFolder},
+      {"C:\\Windows\\SysWOW64", FolderProblem::ProtectedFolder},
+      {"C:\\WINDOWS\\SYSTEM~2", FolderProblem::ProtectedFolder},
+      {"C:\\Windows\\Sysnative\\", FolderProblem::ProtectedFolder},
+      {"C:\\Windows\\System32", FolderProblem::ProtectedFolder},
+      {"C:\\ProgramData", FolderProblem::ProtectedFolder},
+      {"C:\\PROGRA~3", FolderProblem::ProtectedFolder},
+      {"C:\\Users\\Bob Smith", FolderProblem::ProtectedFolder},
+      {"C:\\Users\\BOBSMI~1\\", FolderProblem::ProtectedFolder},
+      {"C:\\Users", FolderProblem::ProtectedFolder},  // holds the profile
+      {"C:\\Users\\Bob Smith\\AppData\\Local\\Temp", FolderProblem::ProtectedFolder},
+      {"C:\\Users\\Bob Smith\\AppData\\Local\\Temp\\Brindorel\\x", FolderProblem::InsideWorkFolder},
+      {"C:\\Users\\BOBSMI~1\\AppData\\Local\\Temp\\Brindorel", FolderProblem::InsideWorkFolder},
+      {"C:\\PROGRA~2\\..", FolderProblem::DriveRoot},
+      // Folders of their own below them are what installations are for.
+      {"C:\\Program Files\\Acme Demo", FolderProblem::None},
+      {"C:\\Program Files (x86)\\Acme Demo\\", FolderProblem::None},
+      {"C:\\PROGRA~2\\Acme Demo", FolderProblem::None},
+      {"C:\\PROGRA~2\\Acme\\Demo", FolderProblem::None},
+      {"C:\\Program Files (x86)\\Common Files\\Acme", FolderProblem::None},
+      {"D:\\PROGRA~2", FolderProblem::None},  // another drive's folder of that short name is unknown
+      {"C:\\Program Files (x86) Extra", FolderProblem::None},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckInstallFolder(c.path, folders_), c.problem) << c.path;
+}
+
+TEST(FolderRules, LongFormsSpellOutTheDeepestLevelThatExists) {
+  const LongPathLookup longForm = [](const std::string& path) -> std::string {
+    if (path == "c:\\progra~2") return "C:\\Program Files (x86)";
+    if (path == "c:\\progra~2\\acme~1") return "C:\\Program Files (x86)\\Acme Tools";
+    if (path == "\\\\srv\\share\\apps~1") return "\\\\srv\\share\\Applications";
+    return "";
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\PROGRA~2", "c:\\program files (x86)"},
+      {"C:\\PROGRA~2\\New\\Deeper\\", "c:\\program files (x86)\\new\\deeper"},
+      {"C:\\PROGRA~2\\ACME~1\\bin", "c:\\program files (x86)\\acme tools\\bin"},
+      {"C:\\PROGRA~2\\x\\..\\ACME~1", "c:\\program files (x86)\\acme tools"},
+      {"C:\\Other\\PROGRA~2", "c:\\other\\progra~2"},
+      {"C:\\", "c:"},
+      {"\\\\SRV\\Share\\APPS~1\\x", "\\\\srv\\share\\applications\\x"},
+      {"relative\\PROGRA~2", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LongNormalisedFolderPath(c.first, longForm), c.second) << c.first;
+  EXPECT_EQ(LongNormalisedFolderPath("C:\\PROGRA~2\\", LongPathLookup()), "c:\\progra~2");
+  // A lookup that answers nonsense changes nothing.
+  EXPECT_EQ(LongNormalisedFolderPath("C:\\A~1", [](const std::string&) { return std::string("rel"); }), "c:\\a~1");
+}
+
 TEST(FolderRules, WindowsNameProblems) {
   const std::pair<std::string, NameProblem> cases[] = {
       {"readme.txt", NameProblem::None},

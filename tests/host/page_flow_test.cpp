@@ -186,6 +186,75 @@ TEST_F(PageFlowTest, LicenceChoiceGatesNextAndIsKept) {
   EXPECT_FALSE(surface.Enabled(NextButton));
 }
 
+// --- The keyboard focus ---
+
+// Each press as the keyboard makes it: the focus is on the pressed button.
+TEST_F(PageFlowTest, TheFocusIsNeverLostOnTheWayThroughThePages) {
+  SetContent(true, true);
+  surface.controls[DeclineOption].state = 1;
+  tracked.FocusSensibly();
+  EXPECT_EQ(surface.focused, NextButton);
+
+  // Page 2 disables the focused Next: the focus goes to the licence view.
+  Send(Click(NextButton));
+  ExpectShows(2);
+  EXPECT_EQ(surface.focused, LicenceView);
+  surface.focused = AcceptOption;  // the arrow keys selected it
+  surface.controls[AcceptOption].state = 1;
+  surface.controls[DeclineOption].state = 0;
+  Send(Click(AcceptOption));
+  EXPECT_EQ(surface.focused, AcceptOption);
+  surface.focused = NextButton;
+  Send(Click(NextButton));
+  EXPECT_EQ(surface.focused, NextButton);
+
+  // Leaving the settings page from its field: the hidden field lets go.
+  surface.focused = InstallDirField;
+  Send(Click(NextButton));
+  ExpectShows(4);
+  EXPECT_EQ(surface.focused, NextButton);
+
+  Send(Click(NextButton));
+  ExpectShows(5);
+  EXPECT_EQ(surface.focused, InstallButton);
+  // Install hides itself: Finish takes the focus before the installation runs.
+  int focusDuringInstall = 0;
+  actions.duringInstall = [&] { focusDuringInstall = surface.focused; };
+  Send(Click(InstallButton));
+  EXPECT_EQ(focusDuringInstall, FinishButton);
+  EXPECT_EQ(surface.focused, FinishButton);
+}
+
+TEST_F(PageFlowTest, BackFromTheFocusedBackButtonFocusesNext) {
+  SetContent(true, false);
+  Send(Click(NextButton));
+  ExpectShows(2);
+  surface.focused = BackButton;
+  Send(Click(BackButton));
+  ExpectShows(1);
+  EXPECT_EQ(surface.focused, NextButton);
+  // A focus on the window itself (0) is no place either.
+  surface.focused = 0;
+  Send(FocusLost(InstallDirField));
+  EXPECT_EQ(surface.focused, NextButton);
+}
+
+TEST_F(PageFlowTest, AFocusThatCanStayIsLeftAlone) {
+  SetContent(false, false);
+  Send(Click(NextButton));
+  ExpectShows(3);
+  surface.focused = MenuFolderField;
+  surface.calls.clear();
+  Send(FocusLost(InstallDirField));
+  Send(Click(DesktopIconBox));
+  EXPECT_EQ(surface.focused, MenuFolderField);
+  for (const RecordingSurface::Call& call : surface.calls) EXPECT_NE(call.operation, "Focus");
+  // Disabling or hiding another control keeps it too.
+  tracked.Disable(CancelButton);
+  tracked.Hide(WebLink);
+  EXPECT_EQ(surface.focused, MenuFolderField);
+}
+
 TEST_F(PageFlowTest, ClicksOnControlsNotShownOrDisabledDoNothing) {
   SetContent(true, true);
   state.settings.progExe = "acme.exe";

@@ -53,6 +53,13 @@ class RecordingSurface : public ControlSurface {
     Record("SetImage", c, "", static_cast<std::intptr_t>(image)).image = image;
   }
 
+  // Focus follows the calls only: hiding or disabling does not move it.
+  void Focus(int c) override {
+    Record("Focus", c);
+    focused = c;
+  }
+  int FocusedControl() const override { return focused; }
+
   const Control& Find(int c) const {
     static const Control kAbsent;
     auto it = controls.find(c);
@@ -63,6 +70,7 @@ class RecordingSurface : public ControlSurface {
 
   std::map<int, Control> controls;
   std::vector<Call> calls;
+  int focused = 0;
 
  private:
   Control& Record(const char* operation, int c, const std::string& text = std::string(),

@@ -90,6 +90,30 @@ INSTANTIATE_TEST_SUITE_P(
         // Below the temporary folder is fine for a removal (the work folder rule is the installer's).
         RecordCase{"C:\\users\\u\\temp\\Brindorel\\", "C:\\users\\u\\temp\\Brindorel\\", RecordProblem::None}));
 
+// The refusal list is the installer's: a record in a system folder of either
+// view is refused, also when it is spelt with short names.
+TEST(UninstallDataTest, RefusesRecordsInSystemFoldersOfEitherViewHoweverSpelt) {
+  const ProtectedFolders protectedFolders = LookUpProtectedFolders(
+      [](std::int32_t id) -> std::string {
+        if (id == -6) return "C:\\Program Files (x86)\\";
+        if (id == -9) return "C:\\Program Files\\";
+        if (id == -11) return "C:\\Windows\\SysWOW64\\";
+        return "";
+      },
+      "", [](const std::string& path) -> std::string {
+        if (path == "c:\\progra~1") return "C:\\Program Files";
+        if (path == "c:\\progra~2") return "C:\\Program Files (x86)";
+        return "";
+      });
+  UninstallData d;
+  for (const char* folder : {"C:\\Program Files\\", "C:\\PROGRA~1\\", "C:\\progra~2", "C:\\Windows\\SysWOW64\\"}) {
+    d.progDir = folder;
+    EXPECT_EQ(CheckRecord(true, d, folder, protectedFolders), RecordProblem::ProtectedFolder) << folder;
+  }
+  d.progDir = "C:\\PROGRA~2\\Acme\\";
+  EXPECT_EQ(CheckRecord(true, d, d.progDir, protectedFolders), RecordProblem::None);
+}
+
 TEST(UninstallDataTest, AMissingRecordNamesItsPath) {
   UninstallData d;
   EXPECT_EQ(CheckRecord(false, d, "C:\\A\\", {}), RecordProblem::Missing);

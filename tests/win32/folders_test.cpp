@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "services/wide_win.h"
+
 namespace brindorel {
 namespace {
 
@@ -61,13 +63,38 @@ TEST(SpecialFolderTest, QuickLaunchIsBelowApplicationData) {
 
 TEST(SpecialFolderTest, FoldersThatDoNotExistAreEmpty) {
   // Virtual shell folders and ids no one defines have no path; no "\" is added.
-  for (std::int32_t id : {17, 200, -9, -100}) {
+  for (std::int32_t id : {17, 200, -13, -100}) {
     SCOPED_TRACE(id);
     EXPECT_EQ("", GetSpecialFolder(id));
   }
   // The development environment is not registered in a fresh prefix.
   EXPECT_EQ("", GetSpecialFolder(-7));
   EXPECT_EQ("", GetSpecialFolder(-8));
+}
+
+// The folders of a 64-bit Windows as the other view sees them, whatever this
+// program's bitness: the 64-bit programs' Program Files and Common Files, and
+// where there is a 32-bit system folder beside the native one (a 64-bit
+// prefix), SysWOW64 and the Sysnative alias.
+TEST(SpecialFolderTest, TheOtherViewsFolders) {
+  EXPECT_EQ(GetSpecialFolder(kProgramFiles64FolderId), "C:\\Program Files\\");
+  EXPECT_EQ(GetSpecialFolder(kCommonFiles64FolderId), "C:\\Program Files\\Common Files\\");
+  wchar_t wow64[MAX_PATH] = {};
+  const UINT length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
+  if (length > 0) {
+    EXPECT_EQ(GetSpecialFolder(kSysWow64FolderId), WithTrailingSeparator(NarrowUntilZero(wow64, MAX_PATH)));
+    EXPECT_EQ(GetSpecialFolder(kSysnativeFolderId), GetSpecialFolder(kWindowsFolderId) + "Sysnative\\");
+    EXPECT_NE(GetSpecialFolder(kProgramFiles64FolderId), GetSpecialFolder(kProgramFilesX86FolderId));
+  } else {
+    EXPECT_EQ(GetSpecialFolder(kSysWow64FolderId), "");
+    EXPECT_EQ(GetSpecialFolder(kSysnativeFolderId), "");
+  }
+  // Short names are spelt out; a path that does not exist has no long form.
+  wchar_t shortForm[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameW(L"C:\\Program Files\\Common Files", shortForm, MAX_PATH), 0u);
+  EXPECT_EQ(GetLongPathOf(NarrowUntilZero(shortForm, MAX_PATH)), "C:\\Program Files\\Common Files");
+  EXPECT_EQ(GetLongPathOf("C:\\Program Files\\No Such Folder 7f3a"), "");
+  EXPECT_EQ(GetLongPathOf(""), "");
 }
 
 TEST(TempFolderTest, LongFormEndingInSeparator) {

@@ -75,5 +75,38 @@ TEST(LanguageChooser, CloseOrOkWithoutSelectionGivesNoFile) {
   EXPECT_EQ(RunWithUser("english.lng#9|german.lng#7|", none), "");
 }
 
+// The keyboard alone: the list has the focus, the arrows choose, Return
+// takes the choice, Esc closes without one.
+std::vector<WPARAM> g_keys;
+bool g_listHadFocus = false;
+
+void CALLBACK PressKeys(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND window = FindWindowA("BrindorelLanguage", nullptr);
+  if (!window || !IsWindowVisible(window)) return;
+  KillTimer(nullptr, id);
+  HWND focus = GetFocus();
+  g_listHadFocus = focus == GetDlgItem(window, LanguageList);
+  for (WPARAM key : g_keys) {
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+  }
+}
+
+std::string RunWithKeys(std::vector<WPARAM> keys) {
+  g_keys = keys;
+  g_listHadFocus = false;
+  SetTimer(nullptr, 0, 50, PressKeys);
+  return RunLanguageChooser("english.lng#9|german.lng#7|finnish.lng#11|");
+}
+
+TEST(LanguageChooser, ReturnTakesTheChoiceAndEscClosesWithoutOne) {
+  EXPECT_EQ(RunWithKeys({VK_DOWN, VK_DOWN, VK_RETURN}), "finnish.lng");
+  EXPECT_TRUE(g_listHadFocus);
+  EXPECT_EQ(RunWithKeys({VK_DOWN, VK_DOWN, VK_UP, VK_RETURN}), "german.lng");
+  EXPECT_EQ(RunWithKeys({VK_RETURN}), "english.lng");
+  EXPECT_EQ(RunWithKeys({VK_DOWN, VK_ESCAPE}), "");
+  EXPECT_EQ(FindWindowA("BrindorelLanguage", nullptr), nullptr);
+}
+
 }  // namespace
 }  // namespace brindorel

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -301,6 +302,64 @@ TEST_F(StartMenuChooserWin, TheCloseBoxGivesTheEmptyTextAndTheOwnerIsHeldMeanwhi
   EXPECT_TRUE(IsWindowEnabled(owner));
   EXPECT_EQ(FindWindowA("BrindorelStartMenu", nullptr), nullptr);
   DestroyWindow(owner);
+}
+
+// The keyboard alone: the arrows move in the tree, Return takes the
+// selection, Esc closes without a result.
+void PostKeys(HWND target, std::initializer_list<WPARAM> keys) {
+  for (WPARAM key : keys) {
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+  }
+}
+
+TEST_F(StartMenuChooserWin, ReturnTakesTheSelectionAndEscClosesWithoutOne) {
+  Script script;
+  // "Alpha", "beta", "Gamma": Down from "beta" is "Gamma".
+  script.act = [](HWND, HWND tree, Seen&) { PostKeys(tree, {VK_DOWN, VK_RETURN}); };
+  EXPECT_EQ(RunChooser({user_, common_}, "beta", script), "Gamma");
+  EXPECT_TRUE(script.seen.treeHadFocus);
+
+  Script escape;
+  escape.act = [](HWND, HWND tree, Seen&) { PostKeys(tree, {VK_DOWN, VK_ESCAPE}); };
+  EXPECT_EQ(RunChooser({user_, common_}, "beta", escape), "");
+
+  // Return on the Apply button, reached with Tab.
+  Script tab;
+  tab.act = [](HWND window, HWND tree, Seen&) {
+    PostKeys(tree, {VK_TAB});
+    PostMessageA(window, WM_NULL, 0, 0);
+    PostKeys(GetDlgItem(window, ApplyButton), {VK_RETURN});
+  };
+  EXPECT_EQ(RunChooser({user_, common_}, "Tools\\Mine", tab), "Tools\\Mine");
+}
+
+TEST_F(StartMenuChooserWin, WindowAndControlsFollowTheScreenResolution) {
+  Script script;
+  script.act = [](HWND window, HWND, Seen& seen) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    RECT suggested = {frame.left, frame.top, frame.left + 400, frame.top + 500};
+    SendMessageA(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    RECT client{};
+    GetClientRect(window, &client);
+    seen.client = {client.right, client.bottom};
+    GetWindowRect(GetDlgItem(window, ApplyButton), &seen.applyRect);
+    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&seen.applyRect), 2);
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(window, ApplyButton), WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    seen.errorText = std::to_string(font.lfHeight);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(RunChooser({user_, common_}, "beta", script), "");
+  EXPECT_EQ(script.seen.client.cx, 440);
+  EXPECT_EQ(script.seen.client.cy, 600);
+  EXPECT_EQ(script.seen.applyRect.left, 150);
+  EXPECT_EQ(script.seen.applyRect.top, 552);
+  EXPECT_EQ(script.seen.applyRect.right - script.seen.applyRect.left, 140);
+  EXPECT_EQ(script.seen.applyRect.bottom - script.seen.applyRect.top, 40);
+  EXPECT_EQ(script.seen.errorText, std::to_string(-MulDiv(8, 192, 72)));
 }
 
 TEST_F(StartMenuChooserWin, EmptyRootsGiveAnEmptyTree) {

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <string>
 
+#include "ui/button_row.h"
+#include "ui/dpi_scale.h"
+#include "ui/wizard_arrangement.h"
 #include "ui/wizard_layout.h"
 
 namespace brindorel {
@@ -203,6 +206,279 @@ TEST_F(WizardWindowTest, TabMovesTheFocusThroughVisibleControls) {
   PostMessageA(Control(NextButton), WM_KEYDOWN, VK_TAB, 0);
   window_->ProcessPendingMessages();
   EXPECT_EQ(GetFocus(), Control(CancelButton));  // InstallButton is hidden
+}
+
+// ---- The keyboard ----
+
+class WizardKeyboardTest : public WizardWindowTest {
+ protected:
+  void SetUp() override {
+    WizardWindowTest::SetUp();
+    SetForegroundWindow(Window());
+    window_->ProcessPendingMessages();
+  }
+  // A key as the keyboard delivers it to the focused control, Shift held
+  // or not (the thread's key state is what the dialog keys read).
+  void Key(WPARAM key, bool shift = false) {
+    BYTE state[256];
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    HWND target = GetFocus() ? GetFocus() : Window();
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    // Dispatched as the wizard's loop does it; a close request behind the
+    // keys (which never make one) shows where their events end.
+    PostMessageW(Window(), WM_CLOSE, 0, 0);
+    WizardEvent e{};
+    while (window_->WaitForEvent(e) && e.kind != WizardEvent::CloseRequest) events_.push_back(e);
+    state[VK_SHIFT] = 0;
+    SetKeyboardState(state);
+  }
+  int Focused() const { return GetDlgCtrlID(GetFocus()); }
+  std::vector<int> Clicks() {
+    std::vector<int> clicks;
+    for (const WizardEvent& e : events_)
+      if (e.kind == WizardEvent::Click) clicks.push_back(e.control);
+    events_.clear();
+    return clicks;
+  }
+  void ShowSettingsPage() {
+    for (int n : {WelcomePage, SideImage}) window_->Hide(n);
+    for (int n : {HeaderPanel, SettingsPage, BackButton}) window_->Show(n);
+  }
+
+  std::vector<WizardEvent> events_;
+};
+
+TEST_F(WizardKeyboardTest, TabAndShiftTabWalkTheShownControlsInLayoutOrder) {
+  ShowSettingsPage();
+  window_->Focus(InstallDirField);
+  ASSERT_EQ(window_->FocusedControl(), InstallDirField);
+  const int forward[] = {InstallDirChange, MenuFolderField, MenuFolderChange, DesktopIconBox, WebLink,
+                         BackButton,       NextButton,      CancelButton,     InstallDirField};
+  for (int expected : forward) {
+    Key(VK_TAB);
+    EXPECT_EQ(Focused(), expected);
+  }
+  for (int i = 7; i >= 0; --i) {
+    Key(VK_TAB, true);
+    EXPECT_EQ(Focused(), forward[i]);
+  }
+  EXPECT_TRUE(Clicks().empty());
+}
+
+TEST_F(WizardKeyboardTest, TheLicenceViewTakesTheFocusAndHandsItOn) {
+  for (int n : {WelcomePage, SideImage}) window_->Hide(n);
+  for (int n : {HeaderPanel, LicencePage, BackButton}) window_->Show(n);
+  window_->SetState(DeclineOption, 1);
+  window_->Focus(LicenceView);
+  EXPECT_FALSE(SendMessageW(Control(LicenceView), WM_GETDLGCODE, 0, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS));
+  Key(VK_DOWN);  // scrolls, stays
+  EXPECT_EQ(Focused(), LicenceView);
+  Key(VK_TAB);
+  EXPECT_EQ(Focused(), DeclineOption);  // the group's selected button
+  // The arrows move within the group and select as they go.
+  Key(VK_UP);
+  EXPECT_EQ(Focused(), AcceptOption);
+  EXPECT_EQ(window_->GetState(AcceptOption), 1);
+  EXPECT_EQ(window_->GetState(DeclineOption), 0);
+  EXPECT_EQ(Clicks(), std::vector<int>{AcceptOption});
+  Key(VK_TAB, true);
+  EXPECT_EQ(Focused(), LicenceView);
+  Key(VK_ESCAPE);  // the view's own Esc would close its panel
+  EXPECT_TRUE(IsWindow(Control(LicencePage)));
+  EXPECT_EQ(Clicks(), std::vector<int>{CancelButton});
+}
+
+TEST_F(WizardKeyboardTest, EnterPressesTheDefaultButtonAndEscCancelNeverHeaderControls) {
+  window_->Focus(NextButton);
+  Key(VK_RETURN);
+  EXPECT_EQ(Clicks(), std::vector<int>{NextButton});
+  // From a field, Enter presses Next after the field has let go of the focus.
+  ShowSettingsPage();
+  window_->Focus(InstallDirField);
+  Key(VK_RETURN);
+  ASSERT_EQ(events_.size(), 2u);
+  EXPECT_EQ(events_[0].kind, WizardEvent::FocusLost);
+  EXPECT_EQ(events_[0].control, InstallDirField);
+  EXPECT_EQ(Clicks(), std::vector<int>{NextButton});
+  EXPECT_EQ(Focused(), NextButton);
+  // A focused button is the one Enter presses, and wears the default border.
+  window_->Focus(BackButton);
+  EXPECT_EQ(GetWindowLongW(Control(BackButton), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  EXPECT_EQ(GetWindowLongW(Control(NextButton), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+  Key(VK_RETURN);
+  EXPECT_EQ(Clicks(), std::vector<int>{BackButton});
+  Key(VK_ESCAPE);
+  EXPECT_EQ(Clicks(), std::vector<int>{CancelButton});
+  // Disabled Next: Enter presses nothing; page 5: Install, and Esc nothing.
+  window_->Focus(InstallDirField);
+  window_->Disable(NextButton);
+  Key(VK_RETURN);
+  EXPECT_TRUE(Clicks().empty());
+  window_->Enable(NextButton);
+  for (int n : {HeaderPanel, SettingsPage, NextButton, CancelButton}) window_->Hide(n);
+  for (int n : {InstallPage, InstallButton, FinishButton}) window_->Show(n);
+  window_->Focus(InstallButton);
+  Key(VK_ESCAPE);
+  EXPECT_TRUE(Clicks().empty());
+  window_->Focus(WebLink);
+  Key(VK_RETURN);
+  EXPECT_EQ(Clicks(), std::vector<int>{WebLink});
+  window_->Focus(RunProgramBox);
+  Key(VK_RETURN);
+  EXPECT_EQ(Clicks(), std::vector<int>{InstallButton});
+  for (const WizardEvent& e : events_) EXPECT_TRUE(e.control != HeaderPanel && e.control != HeaderSubtitle);
+}
+
+TEST_F(WizardKeyboardTest, TheFocusComesBackWhenTheWindowIsEnteredAgain) {
+  window_->Focus(CancelButton);
+  HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                               nullptr, nullptr);
+  SetActiveWindow(other);
+  EXPECT_EQ(window_->FocusedControl(), CancelButton);  // kept while away
+  window_->Focus(NextButton);                          // and moved while away
+  SetActiveWindow(Window());
+  EXPECT_EQ(Focused(), NextButton);
+  DestroyWindow(other);
+}
+
+// ---- Other resolutions ----
+
+// The texts' widths as the window measures them, for the arrangement.
+ControlTextWidth MeasureButtons(WizardWindowSurface& window) {
+  return [&window](int control) {
+    HWND h = static_cast<HWND>(window.ControlHandle(control));
+    const ControlLayout* layout = FindWizardControl(control);
+    if (!h || !layout || layout->kind != ControlKind::Button) return 0;
+    const std::wstring text = [&] {
+      wchar_t buffer[256] = {};
+      GetWindowTextW(h, buffer, 256);
+      return std::wstring(buffer);
+    }();
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    return static_cast<int>(size.cx);
+  };
+}
+
+TEST_F(WizardWindowTest, AMoveToAScreenOfAnotherResolutionLaysEverythingOutAgain) {
+  HDC screen = GetDC(nullptr);
+  HBITMAP side = CreateCompatibleBitmap(screen, 130, 300);
+  ReleaseDC(nullptr, screen);
+  window_->SetImage(SideImage, reinterpret_cast<ImageHandle>(side));
+  const int systemDpi = SystemDpi();
+  for (int dpi : {144, 192, 120, systemDpi}) {
+    SCOPED_TRACE(dpi);
+    RECT frame;
+    GetWindowRect(Window(), &frame);
+    const PixelRect size = FrameForClient(ScaleForDpi(kWizardClientWidth, dpi), ScaleForDpi(kWizardClientHeight, dpi),
+                                          GetWindowLongW(Window(), GWL_STYLE), GetWindowLongW(Window(), GWL_EXSTYLE), dpi);
+    RECT suggested = {frame.left, frame.top, frame.left + size.width, frame.top + size.height};
+    SendMessageW(Window(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window_->Dpi(), dpi);
+    RECT client;
+    GetClientRect(Window(), &client);
+    EXPECT_EQ(client.right, ScaleForDpi(kWizardClientWidth, dpi));
+    EXPECT_EQ(client.bottom, ScaleForDpi(kWizardClientHeight, dpi));
+    const WizardArrangement want = ArrangeWizard(dpi, MeasureButtons(*window_));
+    for (const ControlLayout& c : WizardControls()) {
+      if (c.number == HeaderIcon) continue;  // empty: keeps the layout's place
+      RECT rc;
+      GetWindowRect(Control(c.number), &rc);
+      MapWindowPoints(nullptr, GetParent(Control(c.number)), reinterpret_cast<POINT*>(&rc), 2);
+      const PixelRect& r = want.controls.at(c.number);
+      EXPECT_TRUE(rc.left == r.x && rc.top == r.y && rc.right - rc.left == r.width && rc.bottom - rc.top == r.height)
+          << "control " << c.number << " at " << rc.left << "," << rc.top << " " << rc.right - rc.left << "x"
+          << rc.bottom - rc.top;
+    }
+    // The English buttons keep the layout's widths at every resolution.
+    for (int button : {BackButton, NextButton, CancelButton, InstallButton, FinishButton, InstallDirChange}) {
+      const ControlLayout& c = *FindWizardControl(button);
+      EXPECT_EQ(want.controls.at(button).width, ScaleRectForDpi({c.x, c.y, c.width, c.height}, dpi).width) << button;
+    }
+    LOGFONTW lf;
+    ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control(WelcomeTitle), WM_GETFONT, 0, 0)), sizeof lf, &lf));
+    EXPECT_EQ(lf.lfHeight, -MulDiv(12, dpi, 72));
+    ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control(NextButton), WM_GETFONT, 0, 0)), sizeof lf, &lf));
+    EXPECT_EQ(lf.lfHeight, -MulDiv(8, dpi, 72));
+    // The side image shows scaled, the slot's image stays as it was given.
+    RECT rc;
+    GetWindowRect(Control(SideImage), &rc);
+    EXPECT_EQ(rc.right - rc.left, ScaleForDpi(130, dpi));
+    EXPECT_EQ(rc.bottom - rc.top, ScaleForDpi(300, dpi));
+    EXPECT_EQ(window_->GetState(SideImage), reinterpret_cast<std::intptr_t>(side));
+  }
+  window_->SetImage(SideImage, 0);
+  DeleteObject(side);
+}
+
+// Black beside white, doubled: the edge between them is blended, not a
+// sharp step of doubled pixels.
+TEST_F(WizardWindowTest, TheSideImageIsScaledSmoothly) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 4;
+  info.bmiHeader.biHeight = -2;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP side = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(side, nullptr);
+  auto* rows = static_cast<unsigned char*>(bits);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x)
+      for (int c = 0; c < 3; ++c) rows[y * 12 + x * 3 + c] = x < 2 ? 0 : 255;
+  window_->SetImage(SideImage, reinterpret_cast<ImageHandle>(side));
+  RECT frame;
+  GetWindowRect(Window(), &frame);
+  SendMessageW(Window(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&frame));
+  RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  window_->ProcessPendingMessages();
+  HDC dc = GetDC(Control(SideImage));
+  const int left = GetRValue(GetPixel(dc, 0, 1));
+  const int edgeLeft = GetRValue(GetPixel(dc, 3, 1));
+  const int edgeRight = GetRValue(GetPixel(dc, 4, 1));
+  const int right = GetRValue(GetPixel(dc, 7, 1));
+  ReleaseDC(Control(SideImage), dc);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(right, 255);
+  EXPECT_GT(edgeLeft, 20);
+  EXPECT_LT(edgeLeft, 128);
+  EXPECT_GT(edgeRight, 128);
+  EXPECT_LT(edgeRight, 235);
+  window_->SetImage(SideImage, 0);
+  DeleteObject(side);
+}
+
+TEST_F(WizardWindowTest, LongButtonTextsWidenTheirButtonsAndShortenTheLink) {
+  window_->SetText(WebLink, "https://acme.invalid/a/rather/long/address/that/the/buttons/will/cover");
+  window_->SetText(BackButton, "< Edellinen sivu");
+  window_->SetText(NextButton, "Seuraava sivu >");
+  const auto place = [&](int n) {
+    RECT rc;
+    GetWindowRect(Control(n), &rc);
+    MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+  };
+  const RECT back = place(BackButton), next = place(NextButton), cancel = place(CancelButton), link = place(WebLink);
+  const int dpi = window_->Dpi();
+  EXPECT_EQ(cancel.right, ScaleForDpi(475, dpi));  // the rightmost stays
+  EXPECT_GT(next.right - next.left, ScaleForDpi(60, dpi));
+  EXPECT_GT(back.right - back.left, ScaleForDpi(60, dpi));
+  EXPECT_EQ(cancel.left - next.right, ScaleForDpi(415, dpi) - ScaleForDpi(395, dpi));
+  EXPECT_LE(link.right, back.left - (ScaleForDpi(270, dpi) - ScaleForDpi(250, dpi)));
+  EXPECT_LT(link.right - link.left, ScaleForDpi(240, dpi));
+  for (int n : {BackButton, NextButton}) {
+    const int text = MeasureButtons(*window_)(n);
+    const RECT r = place(n);
+    EXPECT_GE(r.right - r.left, text + ScaleForDpi(kButtonTextPadding, dpi)) << n;
+  }
 }
 
 TEST_F(WizardWindowTest, RunProgramBoxIsPaintedBlackOnWhite) {
