@@ -6,7 +6,7 @@ namespace brindorel {
 
 namespace {
 
-const FontSpec kFonts[static_cast<int>(FontId::Count)] = {
+const FontStyle kFonts[static_cast<int>(FontId::Count)] = {
     {"", 0, 400},               // Default: the system's GUI font
     {"Arial", 8, 400},          // Small
     {"Arial", 8, 700},          // SmallBold
@@ -65,7 +65,7 @@ const std::vector<int> kInitiallyHidden = {HeaderPanel,  InfoPage,      LicenceP
 
 }  // namespace
 
-const FontSpec& FontSpecOf(FontId font) {
+const FontStyle& FontStyleOf(FontId font) {
   const int i = static_cast<int>(font);
   return kFonts[(i >= 0 && i < static_cast<int>(FontId::Count)) ? i : 0];
 }

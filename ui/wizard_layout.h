@@ -17,14 +17,14 @@ constexpr int kWizardClientHeight = 335;
 
 enum class FontId : int { Default, Small, SmallBold, Body, BodyBold, Title, ButtonBold, Count };
 
-struct FontSpec {
+struct FontStyle {
   const char* face;
   int points;
   int weight;  // 700 bold, 400 regular
 };
 
-// The spec of a font other than Default (the system's GUI font).
-const FontSpec& FontSpecOf(FontId font);
+// The face, size and weight of a font other than Default (the system's GUI font).
+const FontStyle& FontStyleOf(FontId font);
 // Font height for a screen resolution: -(points * dpi / 72), rounded as the
 // system's MulDiv rounds (half away from zero).
 int FontHeightForDpi(int points, int dpi);

@@ -313,10 +313,10 @@ struct WizardWindowSurface::Impl {
   void CreateFonts() {
     fonts[0] = static_cast<HFONT>(GuiFontForDpi(dpi));
     for (int i = 1; i < static_cast<int>(FontId::Count); ++i) {
-      const FontSpec& spec = FontSpecOf(static_cast<FontId>(i));
-      fonts[i] = CreateFontW(FontHeightForDpi(spec.points, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+      const FontStyle& style = FontStyleOf(static_cast<FontId>(i));
+      fonts[i] = CreateFontW(FontHeightForDpi(style.points, dpi), 0, 0, 0, style.weight, FALSE, FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, Wide(spec.face).c_str());
+                             DEFAULT_PITCH | FF_DONTCARE, Wide(style.face).c_str());
     }
   }
 

@@ -77,7 +77,7 @@ class HighDpi : public ::testing::TestWithParam<int> {
     for (int number : TextsOn(page)) {
       const ControlLayout& c = *FindWizardControl(number);
       if (c.kind != ControlKind::Label || c.font != FontId::Title) continue;
-      const int em = MulDiv(FontSpecOf(c.font).points, dpi, 72);
+      const int em = MulDiv(FontStyleOf(c.font).points, dpi, 72);
       const int ink = InkHeight(FindControl(wizard, number), 0);
       EXPECT_GE(ink, em * 6 / 10) << "control " << number;
       EXPECT_LE(ink, em * 3) << "control " << number;  // two lines at most
@@ -94,11 +94,11 @@ class HighDpi : public ::testing::TestWithParam<int> {
   static LOGFONTW FontOf(int number, int dpi) {
     const ControlLayout& c = *FindWizardControl(number);
     LOGFONTW font{};
-    const FontSpec spec = c.font == FontId::Default ? FontSpec{"MS Shell Dlg", 8, 400} : FontSpecOf(c.font);
-    font.lfHeight = -MulDiv(spec.points, dpi, 72);
-    font.lfWeight = spec.weight;
+    const FontStyle style = c.font == FontId::Default ? FontStyle{"MS Shell Dlg", 8, 400} : FontStyleOf(c.font);
+    font.lfHeight = -MulDiv(style.points, dpi, 72);
+    font.lfWeight = style.weight;
     font.lfCharSet = DEFAULT_CHARSET;
-    const std::wstring face = Wide(spec.face);
+    const std::wstring face = Wide(style.face);
     face.copy(font.lfFaceName, LF_FACESIZE - 1);
     return font;
   }

@@ -75,8 +75,8 @@ TEST(WizardLayout, FontHeightsRoundLikeMulDiv) {
   EXPECT_EQ(FontHeightForDpi(12, 96), -16);
   EXPECT_EQ(FontHeightForDpi(9, 120), -15);  // 15.0
   EXPECT_EQ(FontHeightForDpi(3, 12), -1);    // 0.5 rounds up
-  EXPECT_STREQ(FontSpecOf(FontId::ButtonBold).face, "MS Sans Serif");
-  EXPECT_EQ(FontSpecOf(FontId::Title).weight, 700);
+  EXPECT_STREQ(FontStyleOf(FontId::ButtonBold).face, "MS Sans Serif");
+  EXPECT_EQ(FontStyleOf(FontId::Title).weight, 700);
 }
 
 }  // namespace
