@@ -82,5 +82,10 @@ std::vector<std::string> ReadUserTaskLines(IniDocument& settings);
 // do and was not skipped succeeded.
 bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
                       std::vector<std::string>& undoList, std::vector<std::string>& skipped);
+inline bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
+                             std::vector<std::string>& undoList) {
+  std::vector<std::string> skipped;
+  return PerformUserTasks(lines, folders, undoList, skipped);
+}
 
 }  // namespace brindorel

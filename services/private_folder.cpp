@@ -18,4 +18,15 @@ std::string RandomFolderName(const std::string& base, const std::uint8_t* random
   return name;
 }
 
+bool IsRandomFolderName(const std::string& name, const std::string& base) {
+  if (name.size() != base.size() + 1 + kRandomNameCharacters || name.compare(0, base.size(), base) != 0 ||
+      name[base.size()] != '-')
+    return false;
+  for (std::size_t i = base.size() + 1; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+  }
+  return true;
+}
+
 }  // namespace brindorel

@@ -44,6 +44,12 @@ PlainNameStep ChoosePlainNameStep(const FoundEntry& found);
 // (one byte each; `count` at most `size`).
 constexpr std::size_t kRandomNameCharacters = 12;
 std::string RandomFolderName(const std::string& base, const std::uint8_t* random, std::size_t size);
+// Whether `name` is `base` + "-" + kRandomNameCharacters of 0-9 a-z.
+bool IsRandomFolderName(const std::string& name, const std::string& base);
+
+// The uninstaller's copy of itself runs from a folder of this name +
+// random characters.
+constexpr const char* kUninstallCopyFolderName = "BrindorelUninstall";
 
 // ---- Windows only (private_folder_win.cpp) ----
 
