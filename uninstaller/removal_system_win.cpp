@@ -67,6 +67,24 @@ std::vector<std::string> EntryNames(std::uint32_t root, std::size_t limit) {
   return names;
 }
 
+// A REG_SZ value of the protected copy, of any length a path or task line
+// takes (ReadRegistryText stops at 255 characters).
+bool ReadCopyValue(std::uint32_t root, const std::string& key, const std::string& name, std::string& text) {
+  text.clear();
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  constexpr DWORD kMostBytes = 65536;
+  std::vector<wchar_t> buffer(kMostBytes / sizeof(wchar_t) + 1, L'\0');
+  DWORD type = 0;
+  DWORD bytes = kMostBytes;
+  const LONG read = RegQueryValueExW(handle, Wide(name).c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+  RegCloseKey(handle);
+  if (read != ERROR_SUCCESS || type != REG_SZ || bytes > kMostBytes) return false;
+  text = NarrowUntilZero(buffer.data(), bytes / sizeof(wchar_t));
+  return true;
+}
+
 }  // namespace
 
 ProtectedRecord FindProtectedRecord(const std::string& progDir) {
@@ -76,11 +94,10 @@ ProtectedRecord FindProtectedRecord(const std::string& progDir) {
   for (std::uint32_t root : {kLocalMachine, kCurrentUser}) {
     for (const std::string& name : EntryNames(root, kMostEntries)) {
       const std::string key = std::string(kUninstallKeyBase) + name + "\\" + kProtectedRecordKey;
-      const std::string folder = ReadRegistryText(root, key, "ProgDir");
-      if (folder.empty() || !SameFolderPath(folder, progDir)) continue;
+      std::string folder;
+      if (!ReadCopyValue(root, key, "ProgDir", folder) || !SameFolderPath(folder, progDir)) continue;
       ProtectedRecord copy = ReadProtectedRecord([&](const std::string& value, std::string& text) {
-        text = ReadRegistryText(root, key, value);
-        return !text.empty();
+        return ReadCopyValue(root, key, value, text);
       });
       if (copy.present) return copy;
     }

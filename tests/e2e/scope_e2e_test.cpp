@@ -199,6 +199,7 @@ TEST_F(ScopeRun, NothingPlantedAtTheWorkingFoldersNameIsUsed) {
   for (Planted planted : {kFile, kStaleFolder, kLink}) {
     SCOPED_TRACE(planted);
     Clean();
+    wine_checks::RemoveFolderLink(plain);
     RemoveFolderTree(plain);
     RemoveFolderTree(elsewhere);
     CreateDirectoryW(WidePath(elsewhere).c_str(), nullptr);
@@ -212,8 +213,7 @@ TEST_F(ScopeRun, NothingPlantedAtTheWorkingFoldersNameIsUsed) {
         std::ofstream(plain + "\\setup.ini") << "[Settings]\r\nProgExe=evil.exe\r\n";
         break;
       case kLink:
-        if (!CreateSymbolicLinkW(WidePath(plain).c_str(), WidePath(elsewhere).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
-          continue;  // no links to plant here
+        ASSERT_TRUE(wine_checks::MakeFolderLink(plain, elsewhere));
         break;
     }
     ASSERT_EQ(Run(user_, "/S"), 0);
@@ -222,8 +222,13 @@ TEST_F(ScopeRun, NothingPlantedAtTheWorkingFoldersNameIsUsed) {
     std::string inside;
     FolderSnapshot(elsewhere, 1, inside);
     EXPECT_EQ(inside, elsewhere + "|keep.txt\n");
-    if (planted == kFile) EXPECT_EQ(ReadText(plain), "a file");
-    if (planted == kStaleFolder) EXPECT_FALSE(Exists(plain + "\\setup.ini"));
+    if (planted == kFile) {
+      EXPECT_EQ(ReadText(plain), "a file");
+    }
+    if (planted == kStaleFolder) {
+      EXPECT_FALSE(Exists(plain + "\\setup.ini"));
+    }
+    wine_checks::RemoveFolderLink(plain);
     RemoveFolderTree(plain);
   }
   RemoveFolderTree(elsewhere);

@@ -176,7 +176,7 @@ TEST_F(UninstallEntryTest, OverlongKeyNameIsReportedAsNotWritten) {
     EXPECT_EQ(kUninstallEntryNotWritten, WriteUninstallEntry(Entry(name, "D", "", "", "", "", "u"), false)) << length;
     EXPECT_FALSE(wine_checks::KeyExists(HKEY_CURRENT_USER, std::string(kUninstallKeyBase) + name));
   }
-  EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, Entry("", "D", "", "", "", "", "u")));
+  EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, Entry("", "", "", "", "", "", "u")));
 }
 
 // Everything the system's list and deployment tools read, in order after
@@ -194,25 +194,39 @@ TEST_F(UninstallEntryTest, TheFullEntryReadsBackUnderEitherList) {
     const HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     EXPECT_FALSE(wine_checks::KeyExists(perUser ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
                                         std::string(kUninstallKeyBase) + kSubkey));
+    // Texts with their zero; numbers as DWORDs.
     const struct {
       const char* name;
-      DWORD type;
-      std::string bytes;
+      std::string text;
+      DWORD number;
     } expected[] = {
-        {"DisplayVersion", REG_SZ, std::string("2.5.1") + '\0'},
-        {"InstallLocation", REG_SZ, std::string("C:\\Demo Apps\\") + '\0'},
-        {"InstallDate", REG_SZ, std::string("20260307") + '\0'},
-        {"EstimatedSize", REG_DWORD, std::string("\x02\0\0\0", 4)},
-        {"QuietUninstallString", REG_SZ, std::string("\"C:\\Demo Apps\\Uninstall.exe\" /S") + '\0'},
-        {"NoModify", REG_DWORD, std::string("\x01\0\0\0", 4)},
-        {"NoRepair", REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {"DisplayVersion", "2.5.1", 0},
+        {"InstallLocation", "C:\\Demo Apps\\", 0},
+        {"InstallDate", "20260307", 0},
+        {"EstimatedSize", "", 2},
+        {"QuietUninstallString", "\"C:\\Demo Apps\\Uninstall.exe\" /S", 0},
+        {"NoModify", "", 1},
+        {"NoRepair", "", 1},
     };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(root, (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                                   wine_checks::WideText(kSubkey)).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
     for (const auto& e : expected) {
-      const StoredValue v = Value(root, kSubkey, e.name);
-      ASSERT_TRUE(v.present) << e.name;
-      EXPECT_EQ(v.type, e.type) << e.name;
-      EXPECT_EQ(v.bytes, e.bytes) << e.name;
+      if (e.number == 0) {
+        const StoredValue v = Value(root, kSubkey, e.name);
+        ASSERT_TRUE(v.present) << e.name;
+        EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ)) << e.name;
+        EXPECT_EQ(v.bytes, e.text + '\0') << e.name;
+        continue;
+      }
+      DWORD type = 0, number = 0, size = sizeof number;
+      ASSERT_EQ(RegQueryValueExW(key, wine_checks::WideText(e.name).c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(&number), &size), ERROR_SUCCESS) << e.name;
+      EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << e.name;
+      EXPECT_EQ(number, e.number) << e.name;
     }
+    RegCloseKey(key);
   }
   // The values' helpers at their edges.
   EXPECT_EQ(EstimatedSizeKb(0), 0u);
