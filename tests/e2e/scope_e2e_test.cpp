@@ -234,5 +234,48 @@ TEST_F(ScopeRun, NothingPlantedAtTheWorkingFoldersNameIsUsed) {
   RemoveFolderTree(elsewhere);
 }
 
+// A line added to "uninstall.dat" behind the installer's back deletes
+// nothing outside the installation folder: the copy beside the entry does
+// not list it. The program's own files still go.
+TEST_F(ScopeRun, APlantedTaskLineOutsideTheFolderIsNotRemoved) {
+  const std::string target = OutFolder() + "scope-planted\\Acme\\";
+  const std::string victim = OutFolder() + "scope-victim.ini";
+  std::ofstream(victim) << "[Keep]\r\n";
+  ASSERT_EQ(Run(machine_, "/S /D=" + target), 0);
+  ASSERT_TRUE(wine_checks::KeyExists(HKEY_LOCAL_MACHINE, kEntry + "\\BrindorelRecord"));
+  std::string record = ReadText(target + "uninstall.dat");
+  const std::size_t number = record.find("Number = ");
+  ASSERT_NE(number, std::string::npos);
+  const std::size_t end = record.find("\r\n", number);
+  const int tasks = std::stoi(record.substr(number + 9, end - number - 9));
+  record.replace(number, end - number, "Number = " + std::to_string(tasks + 1));
+  record += "Task" + std::to_string(tasks + 1) + " = " + victim + "\r\n";
+  std::ofstream(target + "uninstall.dat", std::ios::binary) << record;
+
+  ASSERT_EQ(RunAndWait("\"" + target + "Uninstall.exe\" /S", 120000), 0);
+  EXPECT_TRUE(Exists(victim));
+  EXPECT_FALSE(Exists(target + "acme.exe"));
+  EXPECT_FALSE(wine_checks::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+  DeleteFileW(WidePath(victim).c_str());
+  RemoveFolder(OutFolder() + "scope-planted\\", "", kRemoveSubfolders | kRemoveForced);
+}
+
+// Neither program asks for rights at start: a machine installation asks
+// when it runs, a per-user one never.
+TEST_F(ScopeRun, TheProgramsAskForNoRightsAtStart) {
+  for (const char* program : {"core\\Install.exe", "uninstaller\\Uninstall.exe"}) {
+    SCOPED_TRACE(program);
+    HMODULE image = LoadLibraryExW(WidePath(BuildDir() + program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // the manifest
+    ASSERT_NE(found, nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(image, found)));
+    const std::string manifest(text, SizeofResource(image, found));
+    FreeLibrary(image);
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_EQ(manifest.find("requireAdministrator"), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace brindorel::e2e
