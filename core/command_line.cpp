@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "services/text.h"
+
 namespace brindorel {
 namespace {
 
@@ -34,6 +36,19 @@ std::size_t AfterProgramName(const std::string& line) {
   }
   while (i < line.size() && !IsSpace(line[i])) ++i;
   return i;
+}
+
+// A process id: 1 to 10 decimal digits, not 0, within 32 bits.
+bool ParseProcessId(const std::string& text, std::uint32_t& id) {
+  if (text.empty() || text.size() > 10) return false;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (value == 0 || value > 0xFFFFFFFFu) return false;
+  id = static_cast<std::uint32_t>(value);
+  return true;
 }
 
 }  // namespace
@@ -72,17 +87,52 @@ InstallerArguments ParseInstallerArguments(const std::string& commandLine) {
       arguments.silent = true;
     } else if (Is(token, "/NOICONS")) {
       arguments.noIcons = true;
-    } else if (Is(token, "/NODESKTOP")) {
-      arguments.noDesktop = true;
     } else if (StartsWith(token, "/LANG=") && token.size() > 6) {
       arguments.languageFile = token.substr(6);
     } else if (StartsWith(token, "/LOG=") && token.size() > 5) {
       arguments.logPath = token.substr(5);
+    } else if (StartsWith(token, "/MENU=") && token.size() > 6) {
+      arguments.menuFolder = token.substr(6);
+    } else if (Is(token, "/DESKTOP") && !arguments.noDesktop) {
+      arguments.desktop = true;
+    } else if (Is(token, "/NODESKTOP") && !arguments.desktop) {
+      arguments.noDesktop = true;
+    } else if (Is(token, "/ALLUSERS") && arguments.scope != ScopeRequest::CurrentUser) {
+      arguments.scope = ScopeRequest::AllUsers;
+    } else if (Is(token, "/CURRENTUSER") && arguments.scope != ScopeRequest::AllUsers) {
+      arguments.scope = ScopeRequest::CurrentUser;
+    } else if (StartsWith(token, "/HANDOVER=") && ParseProcessId(token.substr(10), arguments.handOver)) {
+    } else if (Is(token, "/RESUME")) {
+      arguments.resume = true;
     } else {
       arguments.badArgument = raw;
     }
   }
+  if (arguments.badArgument.empty() && arguments.resume && arguments.handOver == 0) arguments.badArgument = "/RESUME";
   return arguments;
+}
+
+std::string InstallerArgumentsText(const InstallerArguments& a) {
+  std::string line;
+  auto add = [&line](const std::string& argument) {
+    if (!line.empty()) line += ' ';
+    // The parser drops quotes wherever they stand in an argument.
+    line += argument.find_first_of(" \t") == std::string::npos ? argument : "\"" + argument + "\"";
+  };
+  if (a.silent) add("/S");
+  if (a.noIcons) add("/NOICONS");
+  if (a.noDesktop) add("/NODESKTOP");
+  if (a.desktop) add("/DESKTOP");
+  if (!a.languageFile.empty()) add("/LANG=" + a.languageFile);
+  if (!a.logPath.empty()) add("/LOG=" + a.logPath);
+  if (!a.menuFolder.empty()) add("/MENU=" + a.menuFolder);
+  if (a.scope == ScopeRequest::AllUsers) add("/ALLUSERS");
+  if (a.scope == ScopeRequest::CurrentUser) add("/CURRENTUSER");
+  if (a.handOver != 0) add("/HANDOVER=" + UnsignedToText(a.handOver));
+  if (a.resume) add("/RESUME");
+  // The rest of the line, as it stands.
+  if (!a.installDir.empty()) line += (line.empty() ? "" : " ") + std::string("/D=") + a.installDir;
+  return line;
 }
 
 }  // namespace brindorel

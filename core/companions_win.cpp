@@ -4,6 +4,7 @@
 
 #include "core/companions.h"
 #include "services/file_system.h"
+#include "services/private_folder.h"
 #include "services/process_runner.h"
 #include "services/running_programs.h"
 #include "services/wide_win.h"
@@ -114,8 +115,8 @@ bool DeleteWorkFolder(const std::string& workFolder) {
   if (workFolder.empty()) return false;
   for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
     if (attempt > 0) Sleep(kDeletePauseMilliseconds);
-    RemoveFolder(workFolder, "*.*", 0);
-    if (PathExists(workFolder) == 0) return true;
+    // Nothing below the folder is followed: a link is removed, not entered.
+    if (RemoveFolderTree(workFolder)) return true;
   }
   return false;
 }

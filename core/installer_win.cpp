@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "core/companions.h"
+#include "core/elevation_rules.h"
 #include "package/package_reader.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
 #include "services/process_runner.h"
+#include "services/elevation.h"
+#include "services/private_folder.h"
 #include "services/registry.h"
 #include "services/wide_win.h"
 
@@ -51,6 +54,22 @@ std::uint32_t ReportDamagedInstaller(const InstallerState& state) {
   return kSilentFailed;
 }
 
+// A machine installation started without administrator rights: an elevated
+// copy does the run (the instance name handed over) and its exit code is
+// ours. A refused prompt is a clean stop.
+std::uint32_t HandToElevatedCopy(InstallerState& state) {
+  if (!state.workFolder.empty()) DeleteWorkFolder(state.workFolder);
+  const InstallerArguments elevated = ElevatedArguments(state.arguments, GetCurrentProcessId());
+  std::uint32_t code = kSilentFailed;
+  const ElevatedStart start = RunElevatedAndWait(state.installerPath, InstallerArgumentsText(elevated), nullptr, code);
+  if (state.instanceMutex != nullptr) CloseHandle(state.instanceMutex);
+  if (start == ElevatedStart::Ran) return code;
+  if (state.arguments.silent) return start == ElevatedStart::Refused ? kSilentStopped : kSilentFailed;
+  MessageBoxW(nullptr, L"The installation needs administrator rights and was not started.", L"Install",
+              MB_OK | MB_ICONINFORMATION);
+  return 0;
+}
+
 }  // namespace
 
 
@@ -64,25 +83,31 @@ std::uint32_t RunInstaller(const InstallerArguments& arguments) {
   }
 
   InstallerState state;
+  state.arguments = arguments;
+  state.elevated = ProcessIsElevated();
 
   // 1. A second installer of this product ends at once and touches nothing.
-  if (ClaimInstanceName(kInstanceName) == 1) return arguments.silent ? static_cast<std::uint32_t>(kSilentStopped) : 0u;
+  // The elevated copy of an installer holds the name on its behalf.
+  if (arguments.handOver == 0 && ClaimInstanceName(kInstanceName) == 1)
+    return arguments.silent ? static_cast<std::uint32_t>(kSilentStopped) : 0u;
   state.instanceMutex = CreateMutexW(nullptr, FALSE, Wide(kInstanceName).c_str());
 
-  // 2.-4. The working folder. Files an earlier run left there are removed
-  // first, so a stale companion program, readme or language file of another
-  // package can never run or show; the claim above guarantees that no other
-  // installer uses the folder now.
-  state.workFolder = GetTempFolder();
-  if (!state.workFolder.empty()) state.workFolder += kWorkFolderName;
+  // 2.-4. The working folder: always a new one, made by this run, that only
+  // the system, the administrators and this account can enter. A folder,
+  // file or link someone left under the name is never used (nor followed).
   state.installerPath = GetOwnProgramPath();
-  state.settingsPath = state.workFolder + "setup.ini";
+  state.workFolder = CreatePrivateFolder(PrivateTempParent(), kWorkFolderName, true, true);
   state.currentPage = 1;
   state.settings.reboot = 0;
-  if (!state.workFolder.empty()) {
-    RemoveFolder(state.workFolder, "*.*", 0);
-    MakeFolderPath(state.workFolder);
+  if (state.workFolder.empty()) {
+    // Nothing to unpack into: nothing is read from anywhere else either.
+    if (state.instanceMutex != nullptr) CloseHandle(state.instanceMutex);
+    if (arguments.silent) return kSilentFailed;
+    MessageBoxW(nullptr, L"No working folder could be created in the temporary folder.", L"Install",
+                MB_OK | MB_ICONERROR);
+    return 0;
   }
+  state.settingsPath = state.workFolder + "setup.ini";
 
   // 5. Unpack the package appended to our own file. Every entry is checked
   // before any is written; a damaged installer never runs the wizard on
@@ -103,8 +128,34 @@ std::uint32_t RunInstaller(const InstallerArguments& arguments) {
   // 6. First settings pass.
   ReadFirstPass(state);
 
+  // For whom: the package's offer and the switches. A machine installation
+  // without administrator rights is handed to an elevated copy.
+  switch (DecideStart(state.settings.scope, arguments, state.elevated)) {
+    case StartAction::BadScope:
+      if (arguments.silent) {
+        DeleteWorkFolder(state.workFolder);
+        CloseHandle(state.instanceMutex);
+        return kSilentBadArguments;
+      }
+      MessageBoxW(nullptr, L"This package cannot be installed for the scope the command line asks for.", L"Install",
+                  MB_OK | MB_ICONWARNING);
+      state.arguments.scope = ScopeRequest::None;
+      if (DecideStart(state.settings.scope, state.arguments, state.elevated) == StartAction::RelaunchElevated)
+        return HandToElevatedCopy(state);
+      break;
+    case StartAction::RelaunchElevated:
+      return HandToElevatedCopy(state);
+    case StartAction::Continue:
+      break;
+  }
+  SettleScope(state.settings.scope, state.arguments.scope, state.scope);
+  state.scopeOpen = ScopeIsOpen(state.settings.scope, state.arguments.scope);
+  // The settings page preselects the machine and cannot hand over yet.
+  if (state.scopeOpen && !arguments.silent && SettingsPageNeedsElevation(state.scope, state.elevated, arguments.handOver != 0))
+    return HandToElevatedCopy(state);
+
   if (arguments.silent) {
-    const std::uint32_t code = RunSilentInstallation(state, arguments);
+    const std::uint32_t code = RunSilentInstallation(state, state.arguments);
     CloseHandle(state.instanceMutex);
     CloseIniFile();
     return code;

@@ -224,7 +224,8 @@ void PageFlow::EnterInstallPage(bool hideInfoPage) {
 bool PageFlow::SettingsAcceptable() {
   InstallChoices choices = ReadChoices(surface_);
   const bool emptied = choices.installFolder.empty();
-  const ChoiceProblem problem = SettleChoices(choices, state_.settings, state_.protectedFolders);
+  choices.scope = state_.scope;
+  const ChoiceProblem problem = SettleChoices(choices, state_.settings, state_.protectedFolders, state_.machineFolders);
   if (emptied) surface_.SetText(InstallDirField, choices.installFolder);
   if (problem == ChoiceProblem::None) {
     choices_ = choices;

@@ -102,7 +102,8 @@ std::uint32_t RunSilentInstallation(InstallerState& state, const InstallerArgume
       LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder,
                              GetLongPathOf);
   InstallChoices choices = ReadChoices(surface);
-  switch (SettleChoices(choices, state.settings, state.protectedFolders)) {
+  choices.scope = state.scope;
+  switch (SettleChoices(choices, state.settings, state.protectedFolders, state.machineFolders)) {
     case ChoiceProblem::None:
       break;
     case ChoiceProblem::InstallFolder:

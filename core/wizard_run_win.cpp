@@ -58,8 +58,11 @@ InterfaceTexts LoadTextsFile(const InstallerState& state, const std::string& fil
 void ReadSecondPass(InstallerState& state, ControlSurface& surface) {
   OpenIniFile(state.settingsPath);
   ReadSecondSettings(CurrentIniDocument(), state.settings,
-                     [](const std::string& text) { return ExpandFolderPlaceholders(text); });
+                     [](const std::string& text) { return ExpandFolderPlaceholders(text); },
+                     GetSpecialFolder(kLocalAppDataFolderId));
   CloseIniFile();
+  if (state.scope == InstallScope::User)
+    state.machineFolders = LookUpMachineFolders([](std::int32_t id) { return GetSpecialFolder(id); });
   ApplySecondPassControls(surface, DecideSecondPassControls(state.settings));
 }
 
@@ -69,7 +72,9 @@ void ReadPreviousChoices(InstallerState& state, ControlSurface& surface) {
   std::string installDir = ReadRegistryText(kCurrentUser, state.productKey, "InstallDir");
   std::string startMenu = ReadRegistryText(kCurrentUser, state.productKey, "StartMenu");
   std::string desktopIcon = ReadRegistryText(kCurrentUser, state.productKey, "DesktopIcon");
-  surface.SetText(InstallDirField, installDir.empty() ? state.settings.defaultInstallDir : installDir);
+  // A folder remembered from a machine installation is no per-user one's default.
+  if (state.scope == InstallScope::User && IsInMachineFolder(installDir, state.machineFolders)) installDir.clear();
+  surface.SetText(InstallDirField, installDir.empty() ? DefaultInstallDir(state.settings, state.scope) : installDir);
   surface.SetText(MenuFolderField, startMenu.empty() ? state.settings.defaultMenuFolder : startMenu);
   std::int32_t desktop = desktopIcon.empty() ? state.settings.desktop : TextToNumber(desktopIcon);
   surface.SetState(DesktopIconBox, desktop != 0 ? 1 : 0);

@@ -14,9 +14,14 @@ InstallChoices ReadChoices(const ControlSurface& surface) {
   return choices;
 }
 
-ChoiceProblem SettleChoices(InstallChoices& choices, const Settings& settings, const ProtectedFolders& protectedFolders) {
-  if (choices.installFolder.empty()) choices.installFolder = settings.defaultInstallDir;
+ChoiceProblem SettleChoices(InstallChoices& choices, const Settings& settings, const ProtectedFolders& protectedFolders,
+                            const std::vector<std::string>& machineFolders) {
+  if (choices.installFolder.empty()) choices.installFolder = DefaultInstallDir(settings, choices.scope);
   if (CheckInstallFolder(choices.installFolder, protectedFolders) != FolderProblem::None)
+    return ChoiceProblem::InstallFolder;
+  // A per-user installation writes nothing where the machine's programs and
+  // settings live.
+  if (choices.scope == InstallScope::User && IsInMachineFolder(choices.installFolder, machineFolders))
     return ChoiceProblem::InstallFolder;
   if (settings.startMenu != 0 && !choices.menuFolder.empty() && !IsSafeMenuFolderName(choices.menuFolder))
     return ChoiceProblem::MenuFolder;

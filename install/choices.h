@@ -6,7 +6,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "install/install_scope.h"
 #include "services/folder_rules.h"
 
 namespace brindorel {
@@ -19,6 +21,7 @@ struct InstallChoices {
   std::string menuFolder;     // as typed; empty: the program's own name
   bool desktopIcon = false;
   bool startAtEnd = false;
+  InstallScope scope = InstallScope::Machine;
 };
 
 // InstallDirField, MenuFolderField, DesktopIconBox and RunProgramBox as they stand.
@@ -30,9 +33,11 @@ enum class ChoiceProblem {
   MenuFolder,     // would leave the programs folder (IsSafeMenuFolderName)
 };
 
-// Gives an empty install folder the default, then judges the choices: the
-// install folder always, the start-menu folder when start-menu entries are
-// made and a name was given.
-ChoiceProblem SettleChoices(InstallChoices& choices, const Settings& settings, const ProtectedFolders& protectedFolders);
+// Gives an empty install folder the scope's default, then judges the
+// choices: the install folder always (for a per-user installation also that
+// it lies in none of `machineFolders`), the start-menu folder when start-menu
+// entries are made and a name was given.
+ChoiceProblem SettleChoices(InstallChoices& choices, const Settings& settings, const ProtectedFolders& protectedFolders,
+                            const std::vector<std::string>& machineFolders = {});
 
 }  // namespace brindorel

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "install/choices.h"
 #include "install/installation_plan.h"
@@ -39,6 +41,9 @@ struct InstallationOutcome {
   std::string installFolder;  // as resolved, ending in "\"
   bool complete = false;      // every step succeeded
   bool packageDamaged = false;
+  // The task lines a per-user installation skipped (outside the user's
+  // reach); each also has its line in the progress list.
+  std::vector<std::string> skippedTasks;
 };
 
 // Carries an installation out. When the program's files are not in place,

@@ -60,6 +60,7 @@ InstallationPlan PlanInstallation(const Settings& s, const InstallChoices& choic
                                   const FolderLookup& folders) {
   InstallationPlan plan;
   // SettleChoices has judged the folder: an absolute one of the program's own.
+  plan.scope = choices.scope;
   plan.installFolder = WithTrailingSeparator(choices.installFolder);
   plan.titleLine = ProgressTitleLine(s);
   plan.authorLine = ProgressAuthorLine(s);
@@ -86,6 +87,8 @@ InstallationPlan PlanInstallation(const Settings& s, const InstallChoices& choic
   plan.uninstallEntry.contact = s.email;
   plan.uninstallEntry.iconPath = dir + s.progExe;
   plan.uninstallEntry.uninstallCommand = dir + "Uninstall.exe";
+  plan.uninstallEntry.displayVersion = s.version;
+  plan.uninstallEntry.installLocation = dir;
 
   const std::string program = dir + s.progExe;
   plan.makeDesktopLink = choices.desktopIcon && haveFolder && !plan.desktopFolder.empty() && !linkName.empty();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "install/choices.h"
+#include "install/shell_links.h"
 #include "services/folders.h"
 
 namespace brindorel {
@@ -34,16 +35,6 @@ struct ShortcutPlan {
   std::int32_t iconIndex = 0;
 };
 
-struct UninstallEntryPlan {
-  std::string guid;  // the subkey's name when not empty
-  std::string displayName;
-  std::string publisher;
-  std::string webAddress;
-  std::string contact;
-  std::string iconPath;
-  std::string uninstallCommand;
-};
-
 struct ProductKeyPlan {
   std::string key;          // below HKEY_CURRENT_USER
   std::string installDir;   // "InstallDir": the installation folder
@@ -52,12 +43,13 @@ struct ProductKeyPlan {
 };
 
 struct InstallationPlan {
+  InstallScope scope = InstallScope::Machine;
   std::string installFolder;  // ends in "\"; empty when no usable folder exists
   std::string titleLine;      // progress line 0
   std::string authorLine;     // progress line 1
 
   bool makeUninstallEntry = false;  // only with a ProgLink
-  UninstallEntryPlan uninstallEntry;
+  UninstallEntryPlan uninstallEntry;  // installDate and estimatedSizeKb are the run's to fill
 
   bool makeDesktopLink = false;
   ShortcutPlan desktopLink;

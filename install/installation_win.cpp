@@ -8,6 +8,7 @@
 #include "install/uninstall_record.h"
 #include "install/user_tasks.h"
 #include "services/file_system.h"
+#include "services/folder_rules.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
 #include "services/registry.h"
@@ -96,16 +97,38 @@ bool CompleteUninstallRecord(const std::string& path, const UninstallRecord& rec
   return written;
 }
 
+// The installed files' size: the file entries of the package read last.
+std::uint64_t InstalledBytes() {
+  std::uint64_t total = 0;
+  for (const PackageEntry& entry : PackageEntries())
+    if (entry.type == kEntryFile) total += entry.size;
+  return total;
+}
+
+std::string Today() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return InstallDateText(now.wYear, now.wMonth, now.wDay);
+}
+
+// A line naming a task a per-user installation left out.
+std::string SkippedTaskLine(const std::string& task) { return "Skipped (outside the user's reach): " + task; }
+
 // Steps 8 to 13, once the program files are in place.
 void RegisterAndLink(const Settings& s, const std::string& workFolder, const InstallationPlan& plan,
                      const InterfaceTexts& texts, const InstallChoices& choices, Progress& progress,
-                     InstallationResults& results) {
+                     InstallationOutcome& outcome) {
+  InstallationResults& results = outcome.results;
   const std::string& dir = plan.installFolder;
+  const bool perUser = plan.scope == InstallScope::User;
 
+  int entryWritten = kUninstallEntryNotWritten;
   if (plan.makeUninstallEntry) {
-    const UninstallEntryPlan& e = plan.uninstallEntry;
-    results.uninstallEntry = WriteUninstallEntry(e.guid, e.displayName, e.publisher, e.webAddress, e.contact,
-                                                 e.iconPath, e.uninstallCommand) != kUninstallEntryNotWritten;
+    UninstallEntryPlan entry = plan.uninstallEntry;
+    entry.installDate = Today();
+    entry.estimatedSizeKb = EstimatedSizeKb(InstalledBytes());
+    entryWritten = WriteUninstallEntry(entry, perUser);
+    results.uninstallEntry = entryWritten != kUninstallEntryNotWritten;
     const int line = progress.Step(TextId::InstallMsg5);
     progress.Mark(line, TextId::InstallMsg5, results.uninstallEntry);
   }
@@ -142,15 +165,32 @@ void RegisterAndLink(const Settings& s, const std::string& workFolder, const Ins
     folders.menuFolder = record.startMenu;  // only when the start-menu folder is there
     folders.startupFolder = GetSpecialFolder(kStartupFolderId);
     folders.systemFolder = GetSpecialFolder(kSystemFolderId);
-    results.userTasks = PerformUserTasks(s.userTasks, folders, record.undoList);
+    folders.perUser = perUser;
+    if (perUser) {
+      const FolderLookup lookup = [](std::int32_t id) { return GetSpecialFolder(id); };
+      folders.userFolders = LookUpUserFolders(lookup);
+      folders.userFolders.push_back(NormaliseFolderPath(dir));
+      folders.machineFolders = LookUpMachineFolders(lookup);
+    }
+    results.userTasks = PerformUserTasks(s.userTasks, folders, record.undoList, outcome.skippedTasks);
     progress.Mark(line, TextId::InstallMsg6, results.userTasks);
+    for (const std::string& task : outcome.skippedTasks) progress.Add(SkippedTaskLine(task));
   }
 
   record.progDir = dir;
   record.progExe = s.progExe;
   record.guid = s.guid;
   record.progLink = plan.recordProgLink;
+  record.scope = plan.scope;
   results.record = CompleteUninstallRecord(dir + "uninstall.dat", record, texts);
+  // The protected copy, beside the entry where only the installing
+  // account's rights reach.
+  if (entryWritten != kUninstallEntryNotWritten) {
+    const std::uint32_t root = entryWritten == kUninstallEntryMachine ? kLocalMachine : kCurrentUser;
+    results.record = WriteEntrySubkey(root, UninstallEntryKeyName(plan.uninstallEntry), kProtectedRecordKey,
+                                      ProtectedRecordValues(record)) &&
+                     results.record;
+  }
 }
 
 }  // namespace
@@ -209,7 +249,7 @@ InstallationOutcome RunInstallation(const InstallationRequest& request, const In
 
   // Without the program's files nothing may name them: an uninstall entry
   // pointing at a missing Uninstall.exe could never be removed.
-  if (placed) RegisterAndLink(s, request.workFolder, plan, texts, request.choices, progress, results);
+  if (placed) RegisterAndLink(s, request.workFolder, plan, texts, request.choices, progress, outcome);
   outcome.packageDamaged = results.packageDamaged;
   outcome.complete = InstallationComplete(results);
   if (!ProgramReady(results)) {

@@ -23,12 +23,29 @@ std::int8_t ReadSignedByte(const IniDocument& ini, const char* key) {
   return static_cast<std::int8_t>(low < 0x80 ? int(low) : int(low) - 0x100);
 }
 
+// A folder name for a package whose DefaultDir names none: the title, with
+// the characters a folder name cannot hold replaced, else ProgExe's first part.
+std::string ProgramFolderName(const Settings& s) {
+  std::string name;
+  for (char c : s.titel) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool bad = u < 32 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+                     c == '>' || c == '|' || c == '%';
+    name += bad ? '_' : c;
+  }
+  name = TrimSpaces(name);
+  while (!name.empty() && name.back() == '.') name.pop_back();
+  if (name.empty()) name = s.progExe.substr(0, s.progExe.find('.'));
+  return name.empty() ? std::string("Program") : name;
+}
+
 }  // namespace
 
 const std::vector<SettingKey>& SettingKeys() {
   static const std::vector<SettingKey> keys = {
       {"Settings", "Language", K::Text, "", P::First},
       {"Settings", "ProgExe", K::Text, "", P::First},
+      {"Settings", "InstallScope", K::Text, "machine", P::First},
       {"Info", "Titel", K::Text, kDefaultProgramTitle, P::First},
       {"Info", "Version", K::Text, "", P::First},
       {"Info", "GUID", K::Text, "", P::First},
@@ -59,13 +76,15 @@ void ReadFirstSettings(IniDocument& ini, Settings& s) {
   ini.SelectGroup("Settings");
   s.language = ini.ReadString("Language", "");
   s.progExe = ini.ReadString("ProgExe", "");
+  s.scope = ParsePackageScope(ini.ReadString("InstallScope", "machine"));
   ini.SelectGroup("Info");
   s.titel = ini.ReadString("Titel", kDefaultProgramTitle);
   s.version = ini.ReadString("Version", "");
   s.guid = ini.ReadString("GUID", "");
 }
 
-void ReadSecondSettings(IniDocument& ini, Settings& s, const FolderExpander& expand) {
+void ReadSecondSettings(IniDocument& ini, Settings& s, const FolderExpander& expand,
+                        const std::string& localAppData) {
   ini.SelectGroup("Info");
   s.web = ini.ReadString("Web", "");
   ini.SelectGroup("Settings");
@@ -81,6 +100,11 @@ void ReadSecondSettings(IniDocument& ini, Settings& s, const FolderExpander& exp
 
   s.programSubfolder = ProgramSubfolderOf(s.defaultDir);
   s.defaultInstallDir = expand ? expand(s.defaultDir) : s.defaultDir;
+  s.userInstallDir = UserDefaultInstallDir(s.defaultDir, localAppData, ProgramFolderName(s));
+}
+
+const std::string& DefaultInstallDir(const Settings& s, InstallScope scope) {
+  return scope == InstallScope::User ? s.userInstallDir : s.defaultInstallDir;
 }
 
 void ReadInstallationSettings(IniDocument& ini, Settings& s) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "install/install_scope.h"
+
 namespace brindorel {
 
 class ControlSurface;
@@ -48,6 +50,7 @@ struct Settings {
   // [Settings]
   std::string language;       // pass 1
   std::string progExe;        // pass 1
+  PackageScope scope = PackageScope::Machine;  // pass 1, key InstallScope
   std::string defaultDir;     // pass 2
   std::string noCopyExt;      // pass I
   std::int8_t iconId = 0;     // pass I
@@ -78,17 +81,23 @@ struct Settings {
   // Derived in pass 2.
   std::string programSubfolder;
   std::string defaultInstallDir;
+  std::string userInstallDir;  // the per-user default (empty: local application data unknown)
 };
+
+// The default installation folder of a scope.
+const std::string& DefaultInstallDir(const Settings& settings, InstallScope scope);
 
 // Resolves the folder placeholders of a path (the folder service's expansion).
 using FolderExpander = std::function<std::string(const std::string&)>;
 
-// Pass 1: [Settings] Language, ProgExe; [Info] Titel, Version, GUID.
+// Pass 1: [Settings] Language, ProgExe, InstallScope; [Info] Titel, Version, GUID.
 void ReadFirstSettings(IniDocument& ini, Settings& settings);
 // Pass 2: [Info] Web; [Settings] DefaultDir; [StartMenue] DefaultDir;
 // [Task] MutexString, Reboot, Desktop, StartProg, StartMenu; then the derived
-// ProgramSubfolder and DefaultInstallDir (through `expand`).
-void ReadSecondSettings(IniDocument& ini, Settings& settings, const FolderExpander& expand);
+// ProgramSubfolder and DefaultInstallDir (through `expand`), and the per-user
+// default below `localAppData` (UserDefaultInstallDir).
+void ReadSecondSettings(IniDocument& ini, Settings& settings, const FolderExpander& expand,
+                        const std::string& localAppData = "");
 // Pass I: [Info] Date, Author, EMail; [Settings] NoCopyExt, IconID;
 // [StartMenue] ProgLink, and Help, URL, Exe, Unistall only when StartMenu is
 // set (pass 2 must have run); [UserTask] Number and its task lines.

@@ -35,6 +35,11 @@ bool SetText(HKEY key, const wchar_t* name, const std::string& text) {
                         static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+bool SetNumber(HKEY key, const wchar_t* name, std::uint32_t number) {
+  const DWORD data = number;
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 int CreateShortcut(const std::string& target, const std::string& linkFile, const std::string& workingFolder,
@@ -65,40 +70,55 @@ int CreateShortcut(const std::string& target, const std::string& linkFile, const
   return result;
 }
 
-int WriteUninstallEntryUnder(std::uint32_t root, const std::string& subkeyName, const std::string& displayName,
-                             const std::string& publisher, const std::string& webAddress,
-                             const std::string& contact, const std::string& iconPath,
-                             const std::string& uninstallCommand) {
+int WriteUninstallEntryUnder(std::uint32_t root, const UninstallEntryPlan& entry) {
+  const std::string subkeyName = UninstallEntryKeyName(entry);
   // A key name holds at most 255 characters on Windows; some registries
   // take a little more, which Windows could then not read back.
   if (subkeyName.empty() || Utf16Length(subkeyName) > 255) return 0;
   HKEY key = nullptr;
   if (RegCreateKeyW(RootKey(root), Wide(std::string(kUninstallKeyBase) + subkeyName).c_str(), &key) != ERROR_SUCCESS)
     return 0;
-  bool ok = SetText(key, L"DisplayName", displayName);
-  ok = SetText(key, L"DisplayIcon", iconPath) && ok;
-  ok = SetText(key, L"Publisher", publisher) && ok;
-  ok = SetText(key, L"URLInfoAbout", webAddress) && ok;
-  ok = SetText(key, L"HelpLink", webAddress) && ok;
-  ok = SetText(key, L"Contact", contact) && ok;
-  ok = SetText(key, L"UninstallString", UninstallCommandText(uninstallCommand)) && ok;
+  bool ok = SetText(key, L"DisplayName", entry.displayName);
+  ok = SetText(key, L"DisplayIcon", entry.iconPath) && ok;
+  ok = SetText(key, L"Publisher", entry.publisher) && ok;
+  ok = SetText(key, L"URLInfoAbout", entry.webAddress) && ok;
+  ok = SetText(key, L"HelpLink", entry.webAddress) && ok;
+  ok = SetText(key, L"Contact", entry.contact) && ok;
+  ok = SetText(key, L"UninstallString", UninstallCommandText(entry.uninstallCommand)) && ok;
+  // What the system's list and deployment tools read besides.
+  ok = SetText(key, L"DisplayVersion", entry.displayVersion) && ok;
+  ok = SetText(key, L"InstallLocation", entry.installLocation) && ok;
+  ok = SetText(key, L"InstallDate", entry.installDate) && ok;
+  ok = SetNumber(key, L"EstimatedSize", entry.estimatedSizeKb) && ok;
+  ok = SetText(key, L"QuietUninstallString", QuietUninstallCommandText(entry.uninstallCommand)) && ok;
+  ok = SetNumber(key, L"NoModify", 1) && ok;
+  ok = SetNumber(key, L"NoRepair", 1) && ok;
   RegCloseKey(key);
   return ok ? 1 : 0;
 }
 
-int WriteUninstallEntry(const std::string& guid, const std::string& displayName, const std::string& publisher,
-                        const std::string& webAddress, const std::string& contact, const std::string& iconPath,
-                        const std::string& uninstallCommand) {
-  const std::string& name = guid.empty() ? displayName : guid;
-  if (WriteUninstallEntryUnder(kLocalMachine, name, displayName, publisher, webAddress, contact, iconPath,
-                               uninstallCommand))
-    return kUninstallEntryMachine;
-  // Without administrator rights the machine's list is closed; the per-user
-  // list is shown by the system too.
-  if (WriteUninstallEntryUnder(kCurrentUser, name, displayName, publisher, webAddress, contact, iconPath,
-                               uninstallCommand))
-    return kUninstallEntryUser;
+int WriteUninstallEntry(const UninstallEntryPlan& entry, bool perUser) {
+  if (!perUser && WriteUninstallEntryUnder(kLocalMachine, entry)) return kUninstallEntryMachine;
+  // A per-user installation, or no rights for the machine's list: the
+  // per-user list is shown by the system too.
+  if (WriteUninstallEntryUnder(kCurrentUser, entry)) return kUninstallEntryUser;
   return kUninstallEntryNotWritten;
+}
+
+bool WriteEntrySubkey(std::uint32_t root, const std::string& entryName, const std::string& subkey,
+                      const std::vector<std::pair<std::string, std::string>>& values) {
+  if (entryName.empty() || subkey.empty()) return false;
+  const std::wstring path = Wide(std::string(kUninstallKeyBase) + entryName + "\\" + subkey);
+  // The copy of an earlier installation goes whole: a task it listed must
+  // not outlive it. The subkey holds values only, so one key goes.
+  const LONG deleted = RegDeleteKeyW(RootKey(root), path.c_str());
+  if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) return false;
+  HKEY key = nullptr;
+  if (RegCreateKeyW(RootKey(root), path.c_str(), &key) != ERROR_SUCCESS) return false;
+  bool ok = true;
+  for (const auto& value : values) ok = SetText(key, Wide(value.first).c_str(), value.second) && ok;
+  RegCloseKey(key);
+  return ok;
 }
 
 }  // namespace brindorel

@@ -52,6 +52,7 @@ void WriteUninstallRecord(IniDocument& ini, const UninstallRecord& record, const
   ini.WriteString("ProgLink", progLink);
   ini.WriteString("StartMenu", record.startMenu);
   ini.WriteString("DesktopIcon", record.desktopIcon);
+  ini.WriteString("Scope", ScopeRecordText(record.scope));
 
   ini.SelectGroup("Language");
   for (const UninstallLanguageKey& entry : kUninstallLanguageKeys) ini.WriteString(entry.key, texts.Get(entry.text));
@@ -101,6 +102,7 @@ UninstallData ReadUninstallData(IniDocument& ini) {
   data.progLink = ini.ReadString("ProgLink");
   data.startMenu = ini.ReadString("StartMenu");
   data.desktopIcon = ini.ReadString("DesktopIcon");
+  data.scope = ScopeFromRecordText(ini.ReadString("Scope"));
 
   if (ini.SelectGroup("Files") != 0) {
     for (const std::string& key : ini.KeyNames()) {
@@ -132,6 +134,41 @@ UninstallData ReadUninstallData(IniDocument& ini) {
     }
   }
   return data;
+}
+
+std::vector<std::pair<std::string, std::string>> ProtectedRecordValues(const UninstallRecord& record) {
+  std::vector<std::pair<std::string, std::string>> values = {
+      {"ProgDir", record.progDir},
+      {"StartMenu", record.startMenu},
+      {"DesktopIcon", record.desktopIcon},
+      {"Number", NumberToText(TaskCount(record))},
+  };
+  std::int32_t counter = 1;
+  for (const std::string& line : record.undoList) values.emplace_back("Task" + NumberToText(counter++), line);
+  return values;
+}
+
+ProtectedRecord ReadProtectedRecord(const ValueReader& read) {
+  ProtectedRecord copy;
+  std::string number;
+  if (!read("Number", number)) return copy;
+  number = TrimSpaces(number);
+  if (number.empty() || number.size() > 9) return copy;
+  std::int32_t count = 0;
+  for (char c : number) {
+    if (c < '0' || c > '9') return copy;
+    count = count * 10 + (c - '0');
+  }
+  if (count > kMostProtectedTasks) return copy;
+  copy.present = true;
+  read("ProgDir", copy.progDir);
+  read("StartMenu", copy.startMenu);
+  read("DesktopIcon", copy.desktopIcon);
+  for (std::int32_t n = 1; n <= count; ++n) {
+    std::string task;
+    if (read("Task" + NumberToText(n), task) && !task.empty()) copy.tasks.push_back(task);
+  }
+  return copy;
 }
 
 const std::string& UninstallText(const UninstallData& data, TextId id) { return data.texts.Get(id); }

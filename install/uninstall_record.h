@@ -4,19 +4,28 @@
 //     ProgName, Version, MutexString, NoDelAll and [Files] F001... (the
 //     program's files, relative to the installation folder);
 //   - the installer completes it in the installation folder: [Settings]
-//     ProgDir, ProgExe, GUID, ProgLink, StartMenu, DesktopIcon; [Language]
+//     ProgDir, ProgExe, GUID, ProgLink, StartMenu, DesktopIcon, Scope
+//     ("machine" or "user"); [Language]
 //     the uninstaller's ten texts in the installation's language; [UserTask]
 //     Number and Task1..TaskN, what the user tasks created. A key already
 //     present is replaced in place, a new key goes after the last entry of its
 //     group, a missing group is appended at the end;
 //   - the uninstaller reads all of it back (ReadUninstallData), every value
 //     as possibly hostile: the file lies in a folder users may write.
+// What the uninstaller may remove outside the installation folder (the task
+// records, the folders, the start-menu folder and the desktop link) is also
+// kept where only the installing account can write: the protected copy, a
+// subkey of the uninstall entry's key (HKEY_LOCAL_MACHINE for a machine
+// installation). The uninstaller acts on those only where both agree.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "install/install_scope.h"
 #include "ui/interface_texts.h"
 
 namespace brindorel {
@@ -39,9 +48,10 @@ struct UninstallRecord {
   std::string startMenu;    // the full start-menu folder path; empty without one
   std::string desktopIcon;  // the desktop link's path; empty when none was made
   std::vector<std::string> undoList;  // one line per task that succeeded
+  InstallScope scope = InstallScope::Machine;
 };
 
-// [Settings] ProgDir, ProgExe, GUID, ProgLink, StartMenu, DesktopIcon;
+// [Settings] ProgDir, ProgExe, GUID, ProgLink, StartMenu, DesktopIcon, Scope;
 // [Language] the ten uninstaller texts; [UserTask] Number and Task1..TaskN.
 // The document is then written as UTF-8 with the mark whenever it holds a
 // character beyond ASCII.
@@ -57,6 +67,31 @@ std::string FirstUninstallRecord(const std::string& progName, const std::string&
                                  const std::string& mutexString, bool noDelAll,
                                  const std::vector<std::string>& files);
 
+// ---- The protected copy ----
+
+// The subkey of the uninstall entry's key that holds it, and its values
+// (all REG_SZ): ProgDir, StartMenu, DesktopIcon, Number, Task1..TaskN.
+constexpr const char* kProtectedRecordKey = "BrindorelRecord";
+// No installation records anywhere near this many tasks; a larger Number
+// is not believed.
+constexpr std::int32_t kMostProtectedTasks = 100000;
+
+struct ProtectedRecord {
+  bool present = false;  // the key was found with its Number
+  std::string progDir;
+  std::string startMenu;
+  std::string desktopIcon;
+  std::vector<std::string> tasks;
+};
+
+// The values to write, in order, for a completed record.
+std::vector<std::pair<std::string, std::string>> ProtectedRecordValues(const UninstallRecord& record);
+// Reads the copy back through `read` (false: no such value). Not present
+// without a Number of 0 to kMostProtectedTasks; missing task values are left
+// out.
+using ValueReader = std::function<bool(const std::string& name, std::string& value)>;
+ProtectedRecord ReadProtectedRecord(const ValueReader& read);
+
 // The whole record as the uninstaller reads it.
 struct UninstallData {
   std::string progName;
@@ -69,11 +104,14 @@ struct UninstallData {
   std::string progLink;
   std::string startMenu;
   std::string desktopIcon;
+  InstallScope scope = InstallScope::Machine;  // [Settings] Scope; older records: the machine
   std::vector<std::string> files;  // [Files] values in file order, empty ones left out
   // [UserTask] records from Task<Number> down to Task1; keys missing or
   // beyond Number left out.
   std::vector<std::string> tasks;
   InterfaceTexts texts;  // the Uninstaller texts: [Language] over the English defaults
+  // Not from the file: the uninstaller looks it up (FindProtectedRecord).
+  ProtectedRecord protectedCopy;
 };
 
 UninstallData ReadUninstallData(IniDocument& record);

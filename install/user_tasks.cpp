@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "install/install_scope.h"
 #include "services/ini_document.h"
 #include "services/text.h"
 
@@ -75,10 +76,12 @@ bool PlanCopy(const std::string& line, const UserTaskFolders& folders, const Fol
   action.source = folders.workFolder + source;
   action.destination = folder + name;
   action.record = action.destination;
+  action.outsideUsersReach =
+      folders.perUser && !IsInUsersReach(action.destination, folders.userFolders, folders.machineFolders);
   return true;
 }
 
-bool PlanRegistryText(const std::string& line, UserTaskAction& action) {
+bool PlanRegistryText(const std::string& line, const UserTaskFolders& folders, UserTaskAction& action) {
   // "2147483649" and "-2147483647" are the same 32 bits.
   const std::uint32_t root = static_cast<std::uint32_t>(TextToNumber(Field(line, 2)));
   if (root < kFirstPredefinedRoot || root > kLastPredefinedRoot) return false;
@@ -88,6 +91,8 @@ bool PlanRegistryText(const std::string& line, UserTaskAction& action) {
   action.valueName = Field(line, 4);
   action.valueText = Field(line, 5);
   action.record = UnsignedToText(root) + "|" + action.key + "|" + action.valueName;
+  // HKEY_CLASSES_ROOT and the other roots write for the machine.
+  action.outsideUsersReach = folders.perUser && root != kCurrentUser;
   return true;
 }
 
@@ -117,20 +122,27 @@ bool PlanUserTask(const std::string& line, const UserTaskFolders& folders, const
   if (line.empty()) return false;
   action = UserTaskAction();
   action.type = TextToNumber(Field(line, 1));
+  bool planned = false;
   switch (action.type) {
     case 0:
     case 1:
     case 2:
     case 3:
     case 4:
-      return PlanLink(action.type, line, folders, action);
+      // Links go into the user's own desktop, start-menu and startup folders.
+      planned = PlanLink(action.type, line, folders, action);
+      break;
     case 5:
-      return PlanCopy(line, folders, lookup, action);
+      planned = PlanCopy(line, folders, lookup, action);
+      break;
     case 6:
-      return PlanRegistryText(line, action);
+      planned = PlanRegistryText(line, folders, action);
+      break;
     default:
       return false;
   }
+  action.line = line;
+  return planned;
 }
 
 std::vector<UserTaskAction> PlanUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,

@@ -29,6 +29,13 @@ struct UserTaskFolders {
   std::string menuFolder;     // the start-menu folder of this installation
   std::string startupFolder;  // CSIDL_STARTUP
   std::string systemFolder;   // for web links; looked up when empty
+  // A per-user installation writes only within the user's reach: a copy
+  // whose destination lies outside `userFolders` or inside `machineFolders`
+  // (both normalised, the installation folder among the user's), and a
+  // registry value outside HKEY_CURRENT_USER, are skipped.
+  bool perUser = false;
+  std::vector<std::string> userFolders;
+  std::vector<std::string> machineFolders;
 };
 
 enum class UserTaskKind { Link, Copy, RegistryText };
@@ -44,6 +51,8 @@ struct UserTaskAction {
   std::string valueName;
   std::string valueText;
   std::string record;  // the uninstall record's line for this task
+  std::string line;    // the task line as the settings hold it
+  bool outsideUsersReach = false;  // a per-user installation skips it
 };
 
 // Predefined registry roots a task may name.
@@ -68,9 +77,15 @@ std::vector<std::string> ReadUserTaskLines(IniDocument& settings);
 // ---- Windows only (user_tasks_win.cpp) ----
 
 // Performs the task lines in order; appends the record of every task that
-// succeeded to `undoList`. True when every task that had something to do
-// succeeded.
+// succeeded to `undoList`, and the line of every task skipped as outside
+// the user's reach to `skipped`. True when every task that had something to
+// do and was not skipped succeeded.
 bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
-                      std::vector<std::string>& undoList);
+                      std::vector<std::string>& undoList, std::vector<std::string>& skipped);
+inline bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
+                             std::vector<std::string>& undoList) {
+  std::vector<std::string> skipped;
+  return PerformUserTasks(lines, folders, undoList, skipped);
+}
 
 }  // namespace brindorel

@@ -24,12 +24,16 @@ bool Perform(const UserTaskAction& action) {
 }  // namespace
 
 bool PerformUserTasks(const std::vector<std::string>& lines, const UserTaskFolders& folders,
-                      std::vector<std::string>& undoList) {
+                      std::vector<std::string>& undoList, std::vector<std::string>& skipped) {
   UserTaskFolders withSystem = folders;
   if (withSystem.systemFolder.empty()) withSystem.systemFolder = GetSpecialFolder(kSystemFolderId);
   const FolderLookup lookup = [](std::int32_t id) { return GetSpecialFolder(id); };
   bool all = true;
   for (const UserTaskAction& action : PlanUserTasks(lines, withSystem, lookup)) {
+    if (action.outsideUsersReach) {
+      skipped.push_back(action.line);
+      continue;
+    }
     // Only what was really created is handed to the uninstaller.
     if (Perform(action)) {
       undoList.push_back(action.record);

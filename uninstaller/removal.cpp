@@ -3,7 +3,10 @@
 #include <set>
 
 #include "install/shell_links.h"
+#include "install/uninstall_record.h"
+#include "services/folder_rules.h"
 #include "services/folders.h"
+#include "services/utf8.h"
 #include "services/text.h"
 
 namespace brindorel {
@@ -170,6 +173,8 @@ class Removal {
         // Another product may own an entry of that name.
         if (!EntryNamesThisUninstaller(system_.ReadRegistryValue(root, key, "UninstallString"), data_.progDir))
           continue;
+        // The protected copy of the record first: a key with a subkey stays.
+        system_.DeleteRegistryKey(root, key + "\\" + kProtectedRecordKey);
         if (system_.DeleteRegistryKey(root, key)) {
           ++outcome_.removedValues;
         } else {
@@ -419,6 +424,18 @@ void FinishRemoval(RemovalSystem& system, const UninstallData& data, RemovalOutc
   RemovalContext none;
   Removal removal(system, data, none, outcome);
   removal.Finish();
+}
+
+std::string CleanupCommand(const std::string& systemFolder, const std::string& path, bool folder) {
+  if (systemFolder.empty() || !IsAbsoluteFolderPath(path)) return "";
+  for (const std::string* text : {&systemFolder, &path}) {
+    for (char c : *text) {
+      if (static_cast<unsigned char>(c) < 32 || std::string("\"%^&|<>").find(c) != std::string::npos) return "";
+    }
+  }
+  const std::string command = "\"" + WithTrailingSeparator(systemFolder) + "cmd.exe\" /c " +
+                              (folder ? "rd /q \"" : "del /f /q \"") + path + "\"";
+  return Utf16Length(command) > 260 ? "" : command;
 }
 
 }  // namespace brindorel

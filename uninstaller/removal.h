@@ -129,4 +129,14 @@ bool EntryNamesThisUninstaller(const std::string& uninstallString, const std::st
 // is usable (empty, or only separators).
 std::string UninstallEntryName(const UninstallData& data);
 
+// A deletion that cannot wait for the machine's restart (no administrator
+// rights) waits for the user's next logon: a value of the user's RunOnce
+// key runs the command interpreter of `systemFolder` on `path` ("del" for a
+// file, "rd" for a folder, which removes it only when empty). "" when the
+// path is not absolute, holds a character the interpreter would read (" % ^
+// & | < > or a control character) or the command would be longer than the
+// 260 characters such a value may hold.
+constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+std::string CleanupCommand(const std::string& systemFolder, const std::string& path, bool folder);
+
 }  // namespace brindorel

@@ -7,10 +7,13 @@
 
 #include <vector>
 
+#include "install/shell_links.h"
 #include "services/file_system.h"
+#include "services/folder_rules.h"
 #include "services/folders.h"
 #include "services/registry.h"
 #include "services/running_programs.h"
+#include "services/text.h"
 #include "services/wide_win.h"
 #include "uninstaller/uninstall_win.h"
 
@@ -47,7 +50,60 @@ std::string ItemListPath(IShellLinkW* link) {
   return found ? NarrowUntilZero(path, MAX_PATH) : "";
 }
 
+// The names of the subkeys of an uninstall list, at most `limit` of them.
+std::vector<std::string> EntryNames(std::uint32_t root, std::size_t limit) {
+  std::vector<std::string> names;
+  HKEY list = nullptr;
+  if (RegOpenKeyExW(RootKey(root), Wide(std::string(kUninstallKeyBase)).c_str(), 0, KEY_READ, &list) != ERROR_SUCCESS)
+    return names;
+  wchar_t name[256];
+  for (DWORD index = 0; names.size() < limit; ++index) {
+    DWORD length = 256;
+    const LONG read = RegEnumKeyExW(list, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (read == ERROR_NO_MORE_ITEMS) break;
+    if (read == ERROR_SUCCESS && length < 256) names.push_back(Narrow(name, length));
+  }
+  RegCloseKey(list);
+  return names;
+}
+
+// A REG_SZ value of the protected copy, of any length a path or task line
+// takes (ReadRegistryText stops at 255 characters).
+bool ReadCopyValue(std::uint32_t root, const std::string& key, const std::string& name, std::string& text) {
+  text.clear();
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  constexpr DWORD kMostBytes = 65536;
+  std::vector<wchar_t> buffer(kMostBytes / sizeof(wchar_t) + 1, L'\0');
+  DWORD type = 0;
+  DWORD bytes = kMostBytes;
+  const LONG read = RegQueryValueExW(handle, Wide(name).c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+  RegCloseKey(handle);
+  if (read != ERROR_SUCCESS || type != REG_SZ || bytes > kMostBytes) return false;
+  text = NarrowUntilZero(buffer.data(), bytes / sizeof(wchar_t));
+  return true;
+}
+
 }  // namespace
+
+ProtectedRecord FindProtectedRecord(const std::string& progDir) {
+  // Found by the folder it names, not by the record's GUID or scope: both
+  // could be edited to point away from the copy. The machine's list first.
+  constexpr std::size_t kMostEntries = 20000;
+  for (std::uint32_t root : {kLocalMachine, kCurrentUser}) {
+    for (const std::string& name : EntryNames(root, kMostEntries)) {
+      const std::string key = std::string(kUninstallKeyBase) + name + "\\" + kProtectedRecordKey;
+      std::string folder;
+      if (!ReadCopyValue(root, key, "ProgDir", folder) || !SameFolderPath(folder, progDir)) continue;
+      ProtectedRecord copy = ReadProtectedRecord([&](const std::string& value, std::string& text) {
+        return ReadCopyValue(root, key, value, text);
+      });
+      if (copy.present) return copy;
+    }
+  }
+  return {};
+}
 
 bool WindowsRemovalSystem::DeleteRegistryValue(std::uint32_t root, const std::string& key, const std::string& name) {
   HKEY handle = nullptr;
@@ -143,7 +199,15 @@ void WindowsRemovalSystem::ClearReadOnly(const std::string& path) {
 }
 
 bool WindowsRemovalSystem::ScheduleDeletion(const std::string& path) {
-  return MoveFileExW(WidePath(WithoutTrailingSeparator(path)).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  const std::string plain = WithoutTrailingSeparator(path);
+  if (MoveFileExW(WidePath(plain).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+  // Without administrator rights nothing can be scheduled for the machine's
+  // restart: the user's own RunOnce entry removes it at the next logon.
+  const std::string command = CleanupCommand(GetSpecialFolder(kSystemFolderId), plain, QueryPath(plain) == PathKind::Folder);
+  if (command.empty()) return false;
+  static std::uint32_t counter = 0;
+  const std::string name = "Brindorel cleanup " + UnsignedToText(GetCurrentProcessId()) + "." + UnsignedToText(++counter);
+  return WriteRegistryText(kCurrentUser, kRunOnceKey, name, command) == 2;
 }
 
 bool WindowsRemovalSystem::RemoveFolderOnly(const std::string& path) {

@@ -11,6 +11,8 @@
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
+#include "services/elevation.h"
+#include "services/private_folder.h"
 #include "services/process_runner.h"
 #include "services/text.h"
 #include "services/wide_win.h"
@@ -30,6 +32,11 @@ bool LoadRecord(const std::string& folder, UninstallData& data) {
   const bool found = OpenIniFile(WithTrailingSeparator(folder) + "uninstall.dat") != 0;
   data = ReadUninstallData(CurrentIniDocument());
   CloseIniFile();  // never changed, so never written
+  // Outside ProgDir only what the protected copy agrees with.
+  if (found && !data.progDir.empty()) {
+    data.protectedCopy = FindProtectedRecord(data.progDir);
+    KeepOnlyProtected(data);
+  }
   return found;
 }
 
@@ -96,8 +103,14 @@ class CopyRun {
     HandOver(code);
     if (origin_ != nullptr) WaitForSingleObject(origin_, kOriginWaitMilliseconds);
     FinishRemoval(system, data_, outcome);
-    // The copy itself goes at the next restart.
-    system.ScheduleDeletion(OwnImagePath());
+    // The copy itself goes at the next restart, and after it the private
+    // folder the original made for it.
+    const std::string image = OwnImagePath();
+    system.ScheduleDeletion(image);
+    std::string folder = PathFolderPart(image);
+    if (!folder.empty()) folder.pop_back();
+    if (IsRandomFolderName(folder.substr(folder.find_last_of('\\') + 1), kUninstallCopyFolderName))
+      system.ScheduleDeletion(folder);
   }
 
   const std::vector<std::string>& left() const { return left_; }
@@ -352,17 +365,36 @@ std::uint32_t RunOriginal(const UninstallArguments& arguments) {
     if (!arguments.silent) ShowError(nullptr, data, TextId::UninstallerError2, RecordProblemPath(problem, data, folder));
     return kUninstallIncomplete;
   }
-  const std::string temp = GetTempFolder();
+  // A machine installation is removed with administrator rights: asked for
+  // once, by an elevated original that does the whole run. A per-user one
+  // never asks.
+  if (data.scope == InstallScope::Machine && !ProcessIsElevated()) {
+    std::uint32_t code = kUninstallIncomplete;
+    switch (RunElevatedAndWait(image, arguments.silent ? "/S" : "", nullptr, code)) {
+      case ElevatedStart::Ran:
+        return code;
+      case ElevatedStart::Refused:
+        return kUninstallStopped;
+      case ElevatedStart::Failed:
+        return kUninstallIncomplete;
+    }
+  }
+  // The copy runs from a new folder only this account (and the system and
+  // the administrators) can enter: no one can swap it before it starts.
+  const std::string temp = PrivateTempParent();
   const std::uint32_t self = GetCurrentProcessId();
-  const std::string copy = temp + "BrindorelUninstall" + UnsignedToText(self) + ".exe";
-  if (temp.empty() || IsBelowFolder(temp, folder) || CopyOneFile(image, copy) == 0) {
+  const std::string copyFolder =
+      temp.empty() || IsBelowFolder(temp, folder) ? "" : CreatePrivateFolder(temp, kUninstallCopyFolderName, false, true);
+  const std::string copy = copyFolder + "Uninstall.exe";
+  if (copyFolder.empty() || CopyOneFile(image, copy) == 0) {
+    if (!copyFolder.empty()) RemoveFolderTree(copyFolder);
     if (!arguments.silent) ShowError(nullptr, data, TextId::UninstallerError, copy);
     return kUninstallIncomplete;
   }
-  const ProgramHandle program = StartProgram(copy, CopyArguments(arguments.silent, self, folder), temp,
+  const ProgramHandle program = StartProgram(copy, CopyArguments(arguments.silent, self, folder), copyFolder,
                                              StartKeep | StartReadOutput);
   if (program == 0) {
-    DeleteFileW(WidePath(copy).c_str());
+    RemoveFolderTree(copyFolder);
     if (!arguments.silent) ShowError(nullptr, data, TextId::UninstallerError, copy);
     return kUninstallIncomplete;
   }

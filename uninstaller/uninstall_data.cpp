@@ -104,4 +104,32 @@ std::string CopyArguments(bool silent, std::uint32_t originProcess, const std::s
   return line + "/ORIGIN=" + UnsignedToText(originProcess) + " /DIR=" + folder;
 }
 
+std::vector<std::string> KeepOnlyProtected(UninstallData& data) {
+  std::vector<std::string> dropped;
+  const ProtectedRecord& copy = data.protectedCopy;
+  if (!copy.present) return dropped;
+  const std::string progDir = WithTrailingSeparator(data.progDir);
+  std::vector<std::string> kept;
+  for (const std::string& task : data.tasks) {
+    bool listed = false;
+    for (const std::string& protectedTask : copy.tasks) listed = listed || protectedTask == task;
+    // A registry record names "root|key|value"; a file is a path.
+    const bool ownFile = task.find('|') == std::string::npos && IsBelowFolder(task, progDir);
+    if (listed || ownFile) {
+      kept.push_back(task);
+    } else {
+      dropped.push_back(task);
+    }
+  }
+  data.tasks = kept;
+  auto agree = [&dropped](std::string& path, const std::string& protectedPath) {
+    if (path.empty() || (!protectedPath.empty() && SameFolderPath(path, protectedPath))) return;
+    dropped.push_back(path);
+    path.clear();
+  };
+  agree(data.startMenu, copy.startMenu);
+  agree(data.desktopIcon, copy.desktopIcon);
+  return dropped;
+}
+
 }  // namespace brindorel

@@ -33,6 +33,14 @@ RecordProblem CheckRecord(bool recordFound, const UninstallData& data, const std
 // it is missing, else ProgDir.
 std::string RecordProblemPath(RecordProblem problem, const UninstallData& data, const std::string& recordFolder);
 
+// Where the installer left a protected copy of the record (data.protectedCopy,
+// looked up by FindProtectedRecord), the record is believed only where both
+// agree: a task stays when the copy lists it too or when it names a file
+// inside ProgDir; the start-menu folder and the desktop link stay when the
+// copy names the same. Without a copy (older installers) nothing changes.
+// Returns what was dropped.
+std::vector<std::string> KeepOnlyProtected(UninstallData& data);
+
 // Whether a process image (a full path) is ProgDir + ProgExe.
 bool ImageIsInstalledProgram(const std::string& imagePath, const UninstallData& data);
 

@@ -41,6 +41,11 @@ ProtectedFolders SystemProtectedFolders();
 // process of that file name whose path cannot be read counts too).
 bool InstalledProgramRuns(const UninstallData& data);
 
+// The protected copy of the record of the installation in `progDir`, from
+// the uninstall entries of the machine, then of the user; not present when
+// none names that folder.
+ProtectedRecord FindProtectedRecord(const std::string& progDir);
+
 // The whole run of Uninstall.exe for a command line (program name first);
 // the result is the process's exit code (UninstallExitCode).
 std::uint32_t RunUninstaller(const std::string& commandLine);

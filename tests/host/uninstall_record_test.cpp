@@ -47,7 +47,7 @@ TEST(UninstallRecordTest, CompletesTheBuildersFileInOrder) {
   const std::string expected =
       std::string("[Settings]\r\nProgName = Demo\r\nVersion = 1\r\nMutexString = \r\nNoDelAll = 0\r\n"
                   "ProgDir = C:\\Program Files\\Demo\\\r\nProgExe = demo.exe\r\nGUID = {G}\r\nProgLink = Demo\r\n"
-                  "StartMenu = C:\\Start\\Demo\\\r\nDesktopIcon = C:\\Desktop\\Demo.lnk\r\n"
+                  "StartMenu = C:\\Start\\Demo\\\r\nDesktopIcon = C:\\Desktop\\Demo.lnk\r\nScope = machine\r\n"
                   "[Files]\r\nF001 = demo.exe\r\nF002 = Uninstall.exe\r\n") +
       kLanguage +
       "[UserTask]\r\nNumber = 2\r\nTask1 = C:\\Desktop\\Tool.lnk\r\nTask2 = 2147483649|Software\\Demo|Path\r\n";

@@ -167,6 +167,35 @@ TEST(UserTaskTest, TasksWithoutTheirFolderAreSkipped) {
   }
 }
 
+// A per-user installation leaves out what would write beyond the user's
+// reach; a machine installation does everything.
+TEST(UserTaskTest, APerUserInstallationSkipsWhatLiesBeyondTheUser) {
+  const struct {
+    const char* line;
+    bool outside;
+  } cases[] = {
+      {"5|a.ini|a.ini|%AppData%", false},
+      {"5|a.ini|a.ini|", false},  // the installation folder
+      {"5|a.dll|a.dll|%System%", true},
+      {"5|a.dll|a.dll|%ProgramFiles%", true},
+      {"6|2147483649|Software\\Demo|V|x", false},  // HKEY_CURRENT_USER
+      {"6|2147483650|Software\\Demo|V|x", true},   // HKEY_LOCAL_MACHINE
+      {"6|2147483648|.demo|V|x", true},              // HKEY_CLASSES_ROOT
+      {"0|T|t.exe", false},
+  };
+  UserTaskFolders perUser = Folders();
+  perUser.perUser = true;
+  perUser.userFolders = {"c:\\users\\u", "d:\\apps\\demo"};
+  perUser.machineFolders = {"c:\\windows", "c:\\program files"};
+  for (const auto& c : cases) {
+    UserTaskAction action;
+    ASSERT_TRUE(PlanUserTask(c.line, perUser, Lookup, action)) << c.line;
+    EXPECT_EQ(action.outsideUsersReach, c.outside) << c.line;
+    ASSERT_TRUE(PlanUserTask(c.line, Folders(), Lookup, action)) << c.line;
+    EXPECT_FALSE(action.outsideUsersReach) << c.line;
+  }
+}
+
 TEST(UserTaskTest, PlanKeepsOrderAndLeavesOutLinesThatDoNothing) {
   const std::vector<std::string> lines = {"6|2147483649|K|A|1", "9|x", "0|T|t.exe", "6|5|K|B|2", "5|a|a|"};
   const std::vector<UserTaskAction> actions = PlanUserTasks(lines, Folders(), Lookup);

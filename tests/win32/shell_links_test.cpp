@@ -110,10 +110,25 @@ class UninstallEntryTest : public ::testing::Test {
   }
 };
 
+UninstallEntryPlan Entry(const std::string& guid, const std::string& name, const std::string& publisher,
+                         const std::string& web, const std::string& contact, const std::string& icon,
+                         const std::string& uninstaller) {
+  UninstallEntryPlan entry;
+  entry.guid = guid;
+  entry.displayName = name;
+  entry.publisher = publisher;
+  entry.webAddress = web;
+  entry.contact = contact;
+  entry.iconPath = icon;
+  entry.uninstallCommand = uninstaller;
+  return entry;
+}
+
 TEST_F(UninstallEntryTest, SevenValuesWithTheirZeroCounted) {
   ASSERT_EQ(kUninstallEntryMachine,
-            WriteUninstallEntry(kSubkey, "Demo Tool", "Acme", "https://acme.invalid", "", "C:\\Apps\\Demo\\demo.exe",
-                                "C:\\Program Files\\Demo\\Uninstall.exe"));
+            WriteUninstallEntry(Entry(kSubkey, "Demo Tool", "Acme", "https://acme.invalid", "",
+                                      "C:\\Apps\\Demo\\demo.exe", "C:\\Program Files\\Demo\\Uninstall.exe"),
+                                false));
   const struct {
     const char* name;
     std::string text;
@@ -136,15 +151,17 @@ TEST_F(UninstallEntryTest, SevenValuesWithTheirZeroCounted) {
 }
 
 TEST_F(UninstallEntryTest, WithoutGuidTheDisplayNameNamesTheKeyAndAPathWithoutSpaceStaysBare) {
-  ASSERT_EQ(kUninstallEntryMachine, WriteUninstallEntry("", "Demo Tool", "", "", "", "", "C:\\Demo\\Uninstall.exe"));
+  ASSERT_EQ(kUninstallEntryMachine,
+            WriteUninstallEntry(Entry("", "Demo Tool", "", "", "", "", "C:\\Demo\\Uninstall.exe"), false));
   EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "Demo Tool", "UninstallString").bytes, std::string("C:\\Demo\\Uninstall.exe") + '\0');
   // A second run overwrites the same entry.
-  ASSERT_EQ(kUninstallEntryMachine, WriteUninstallEntry("", "Demo Tool", "B", "", "", "", "C:\\Demo\\Uninstall.exe"));
+  ASSERT_EQ(kUninstallEntryMachine,
+            WriteUninstallEntry(Entry("", "Demo Tool", "B", "", "", "", "C:\\Demo\\Uninstall.exe"), false));
   EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "Demo Tool", "Publisher").Text(), "B");
 }
 
 TEST_F(UninstallEntryTest, PerUserListTakesTheSameValues) {
-  ASSERT_EQ(1, WriteUninstallEntryUnder(kCurrentUser, kSubkey, "Demo Tool", "Acme", "w", "c", "i", "u"));
+  ASSERT_EQ(1, WriteUninstallEntryUnder(kCurrentUser, Entry(kSubkey, "Demo Tool", "Acme", "w", "c", "i", "u")));
   EXPECT_EQ(Value(HKEY_CURRENT_USER, kSubkey, "Contact").bytes, std::string("c") + '\0');
   EXPECT_EQ(Value(HKEY_CURRENT_USER, kSubkey, "UninstallString").bytes, std::string("u") + '\0');
 }
@@ -155,11 +172,67 @@ TEST_F(UninstallEntryTest, PerUserListTakesTheSameValues) {
 TEST_F(UninstallEntryTest, OverlongKeyNameIsReportedAsNotWritten) {
   for (const std::size_t length : {256u, 300u, 1000u}) {
     const std::string name(length, 'g');
-    EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, name, "D", "", "", "", "", "u")) << length;
-    EXPECT_EQ(kUninstallEntryNotWritten, WriteUninstallEntry(name, "D", "", "", "", "", "u")) << length;
+    EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, Entry(name, "D", "", "", "", "", "u"))) << length;
+    EXPECT_EQ(kUninstallEntryNotWritten, WriteUninstallEntry(Entry(name, "D", "", "", "", "", "u"), false)) << length;
     EXPECT_FALSE(wine_checks::KeyExists(HKEY_CURRENT_USER, std::string(kUninstallKeyBase) + name));
   }
-  EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, "", "D", "", "", "", "", "u"));
+  EXPECT_EQ(0, WriteUninstallEntryUnder(kLocalMachine, Entry("", "", "", "", "", "", "u")));
+}
+
+// Everything the system's list and deployment tools read, in order after
+// the seven; a per-user entry goes to the user's list only.
+TEST_F(UninstallEntryTest, TheFullEntryReadsBackUnderEitherList) {
+  UninstallEntryPlan entry = Entry(kSubkey, "Demo Tool", "Acme", "w", "c", "i", "C:\\Demo Apps\\Uninstall.exe");
+  entry.displayVersion = "2.5.1";
+  entry.installLocation = "C:\\Demo Apps\\";
+  entry.installDate = InstallDateText(2026, 3, 7);
+  entry.estimatedSizeKb = EstimatedSizeKb(1025);
+  for (bool perUser : {false, true}) {
+    SCOPED_TRACE(perUser ? "per user" : "machine");
+    Clean();
+    ASSERT_EQ(perUser ? kUninstallEntryUser : kUninstallEntryMachine, WriteUninstallEntry(entry, perUser));
+    const HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    EXPECT_FALSE(wine_checks::KeyExists(perUser ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                                        std::string(kUninstallKeyBase) + kSubkey));
+    // Texts with their zero; numbers as DWORDs.
+    const struct {
+      const char* name;
+      std::string text;
+      DWORD number;
+    } expected[] = {
+        {"DisplayVersion", "2.5.1", 0},
+        {"InstallLocation", "C:\\Demo Apps\\", 0},
+        {"InstallDate", "20260307", 0},
+        {"EstimatedSize", "", 2},
+        {"QuietUninstallString", "\"C:\\Demo Apps\\Uninstall.exe\" /S", 0},
+        {"NoModify", "", 1},
+        {"NoRepair", "", 1},
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(root, (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                                   wine_checks::WideText(kSubkey)).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    for (const auto& e : expected) {
+      if (e.number == 0) {
+        const StoredValue v = Value(root, kSubkey, e.name);
+        ASSERT_TRUE(v.present) << e.name;
+        EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ)) << e.name;
+        EXPECT_EQ(v.bytes, e.text + '\0') << e.name;
+        continue;
+      }
+      DWORD type = 0, number = 0, size = sizeof number;
+      ASSERT_EQ(RegQueryValueExW(key, wine_checks::WideText(e.name).c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(&number), &size), ERROR_SUCCESS) << e.name;
+      EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << e.name;
+      EXPECT_EQ(number, e.number) << e.name;
+    }
+    RegCloseKey(key);
+  }
+  // The values' helpers at their edges.
+  EXPECT_EQ(EstimatedSizeKb(0), 0u);
+  EXPECT_EQ(EstimatedSizeKb(1024), 1u);
+  EXPECT_EQ(EstimatedSizeKb(0xFFFFFFFFFFFFull), 0xFFFFFFFFu);
+  EXPECT_EQ(QuietUninstallCommandText("\"C:\\a b\\U.exe\""), "\"C:\\a b\\U.exe\" /S");
 }
 
 }  // namespace

@@ -128,4 +128,70 @@ inline LinkContent ReadLink(const std::string& linkFile) {
   return content;
 }
 
+// Runs a Unix program under Wine on the Unix names of `paths` (Wine starts
+// Unix programs); true when it ran.
+inline bool RunUnixOn(const wchar_t* program, const std::wstring& options, const std::vector<std::string>& paths) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  using UnixNameFunction = char*(CDECL*)(LPCWSTR);
+  auto unixName = kernel == nullptr ? nullptr
+                                    : reinterpret_cast<UnixNameFunction>(
+                                          reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+  if (unixName == nullptr) return false;
+  std::wstring command = std::wstring(program) + L" " + options;
+  for (std::string path : paths) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    char* name = unixName(WideText(path).c_str());
+    if (name == nullptr) return false;
+    command += L" \"" + WideText(name) + L"\"";
+    HeapFree(GetProcessHeap(), 0, name);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring file = L"Z:" + std::wstring(program);
+  for (wchar_t& c : file) c = c == L'/' ? L'\\' : c;
+  if (!CreateProcessW(file.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return true;
+}
+
+// Removes a link made by MakeFolderLink (Wine 8 removes a Unix link to a
+// folder through none of its calls), never what it points to.
+// Only a link is touched; the Unix program is waited for by looking (Wine's
+// handle of a Unix program may be signalled before it ran).
+inline void RemoveFolderLink(const std::string& link) {
+  const std::wstring wide = WideText(link);
+  auto isLink = [&wide] {
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  };
+  if (!isLink() || RemoveDirectoryW(wide.c_str())) return;
+  RunUnixOn(L"/bin/rm", L"-f", {link});
+  for (int attempt = 0; attempt < 40 && isLink(); ++attempt) Sleep(50);
+}
+
+// A symbolic link to a folder. Wine's CreateSymbolicLinkW reports success
+// and makes nothing; there a Unix link is made instead (Wine starts Unix
+// programs, and shows such a link as a reparse point). False when no link
+// is there afterwards.
+inline bool MakeFolderLink(const std::string& link, const std::string& target) {
+  const std::wstring wideLink = WideText(link), wideTarget = WideText(target);
+  auto made = [&wideLink] {
+    const DWORD attributes = GetFileAttributesW(wideLink.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  };
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return false;
+  using LinkFunction = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+  auto make = reinterpret_cast<LinkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "CreateSymbolicLinkW")));
+  if (make != nullptr && make(wideLink.c_str(), wideTarget.c_str(), 1 /* a folder */) != 0 && made()) return true;
+  if (!RunUnixOn(L"/bin/ln", L"-s", {target, link})) return false;
+  // The Unix program may end before Wine sees the new entry.
+  for (int attempt = 0; attempt < 20 && !made(); ++attempt) Sleep(50);
+  return made();
+}
+
 }  // namespace brindorel::wine_checks
