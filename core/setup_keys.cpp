@@ -65,7 +65,7 @@ const SetupKey kTable[kSetupKeyCount] = {
     {"Task", "StartMenu", K::Flag, 0, 1, "0", nullptr, false, R::Wizard,
      "1: a start-menu folder with the program's shortcuts; 0: none, and [StartMenue] Help, URL, Exe, Unistall are not read"},
     {"UserTask", "Number", K::Number, 0, kMax, "0", nullptr, false, R::Installation,
-     "how many task lines run: Task1 to Task<Number>"},
+     "how many task lines run: Task1 up to this number"},
     {"UserTask", "Task<n>", K::TaskLines, 0, 0, "", nullptr, false, R::Installation,
      "a task, \"|\"-separated: 0/1/4|link|target|icon (desktop, start menu, startup), 2/3|link|address, "
      "5|file|source|folder (copy), 6|root|key|name|text (registry)"},

@@ -175,6 +175,11 @@ PackageView LookAtFolder(const CheckOptions& options, Diagnostics& out) {
     file.fromCommandLine = true;
     files.push_back(file);
   }
+  // In name order, as the builder packs them, so that the diagnostics come
+  // out the same on every file system.
+  auto byName = [](const PackageFile& a, const PackageFile& b) { return a.name < b.name; };
+  std::stable_sort(view.root.begin(), view.root.end(), byName);
+  std::stable_sort(view.program.begin(), view.program.end(), byName);
   return view;
 }
 
@@ -419,8 +424,9 @@ std::string SetupKeysMarkdown() {
     switch (key.kind) {
       case SetupKind::Text: return "text";
       case SetupKind::Number:
-        return key.high == INT32_MAX ? "number, " + std::to_string(key.low) + " or more"
-                                     : "number, " + std::to_string(key.low) + " to " + std::to_string(key.high);
+        if (key.high == INT32_MAX) return "number, " + std::to_string(key.low) + " or more";
+        return "number, " + std::to_string(key.low) + (key.high == key.low + 1 ? " or " : " to ") +
+               std::to_string(key.high);
       case SetupKind::SmallNumber:
         return "number, " + std::to_string(key.low) + " to " + std::to_string(key.high) + " (kept in 8 bits)";
       case SetupKind::Flag: return "flag, 0 or 1 (kept in 8 bits)";
