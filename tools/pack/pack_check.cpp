@@ -80,7 +80,10 @@ std::string ShownFile(const Diagnostic& d, const std::string& folderShown) {
   std::string folder = folderShown;
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   if (d.file.empty()) return ValidUtf8(folder);
-  return ValidUtf8(folder.empty() ? d.file : folder + "/" + d.file);
+  // The folder's own separator: "C:\\pkg\\setup.ini", "pkg/setup.ini".
+  const bool backslashes = folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
+  const std::string file = backslashes ? ReplaceAll(d.file, "/", "\\") : d.file;
+  return ValidUtf8(folder.empty() ? file : folder + (backslashes ? "\\" : "/") + file);
 }
 
 std::string Counted(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
@@ -123,13 +126,14 @@ PackageView LookAtFolder(const CheckOptions& options, Diagnostics& out) {
   PackageView view;
   view.folder = options.packageFolder;
   std::error_code ec;
+  // The builder opens "program" by that name, as the file system finds it.
+  const fs::path program = view.folder / "program";
+  view.hasProgramFolder = fs::is_directory(program, ec);
   for (fs::directory_iterator it(view.folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().u8string();
     std::error_code typeError;
     if (it->is_directory(typeError)) {
-      if (name == "program") {
-        view.hasProgramFolder = true;
-      } else {
+      if (!view.hasProgramFolder || !fs::equivalent(it->path(), program, typeError)) {
         out.Warning(name, 0, "folder-not-packed",
                     "a folder beside program/ is not packed: only the files beside setup.ini and program/ are");
       }
@@ -138,7 +142,6 @@ PackageView LookAtFolder(const CheckOptions& options, Diagnostics& out) {
     }
   }
   if (view.hasProgramFolder) {
-    const fs::path program = view.folder / "program";
     for (fs::recursive_directory_iterator it(program, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code relativeError, typeError;
       const fs::path relative = fs::relative(it->path(), program, relativeError);
@@ -160,9 +163,9 @@ PackageView LookAtFolder(const CheckOptions& options, Diagnostics& out) {
       out.ErrorAsGiven(source.u8string(), "add-missing", "cannot be read (--add " + given + ")");
       continue;
     }
-    const bool program = name.rfind("program/", 0) == 0;
-    if (program) name = name.substr(8);
-    std::vector<PackageFile>& files = program ? view.program : view.root;
+    const bool intoProgram = name.rfind("program/", 0) == 0;
+    if (intoProgram) name = name.substr(8);
+    std::vector<PackageFile>& files = intoProgram ? view.program : view.root;
     const std::string packageName = ReplaceAll(name, "/", "\\");
     // The builder replaces a file of the same name.
     files.erase(std::remove_if(files.begin(), files.end(),

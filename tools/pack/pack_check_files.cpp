@@ -175,13 +175,20 @@ void CheckDocuments(const PackageView& view, Diagnostics& out) {
     }
     if (!chosen.empty()) CheckDocument(*view.FindRoot(chosen), out);
   }
-  std::vector<std::string> stems = {"licence", "license", "readme"};
+  // A document under another name: a licence or readme with another
+  // extension, or a text file whose name is a slip away.
+  static const char* const kTextExtensions[] = {"txt", "rtf", "md", "doc", "docx", "htm", "html", "pdf", "text"};
+  const std::vector<std::string> stems = {"licence", "license", "readme"};
   for (const PackageFile& file : view.root) {
     if (std::any_of(std::begin(kDocumentNames), std::end(kDocumentNames),
                     [&](const char* n) { return EqualIgnoringAsciiCase(n, file.name); }))
       continue;
     const std::string stem = LowerAscii(Stem(file.name));
-    if (stem.empty() || NearestSpelling(stem, stems).empty()) continue;
+    const std::string extension = PathExtension(file.name);
+    const bool text = std::any_of(std::begin(kTextExtensions), std::end(kTextExtensions),
+                                  [&](const char* e) { return EqualIgnoringAsciiCase(e, extension); });
+    const bool named = std::find(stems.begin(), stems.end(), stem) != stems.end();
+    if (stem.empty() || !(named || (text && !NearestSpelling(stem, stems).empty()))) continue;
     const bool readme = !NearestSpelling(stem, {"readme"}).empty();
     out.Warning(file.shown, 0, "unknown-document",
                 std::string("not a document the installer shows: it looks for ") +
@@ -297,8 +304,8 @@ void CheckPictures(const PackageView& view, Diagnostics& out) {
     const std::string extension = PathExtension(file.name);
     const bool picture = std::any_of(std::begin(kPictureExtensions), std::end(kPictureExtensions),
                                      [&](const char* e) { return EqualIgnoringAsciiCase(e, extension); });
-    const std::string near = NearestSpelling(LowerAscii(Stem(file.name)), {"splash", "header"});
-    if (picture || !near.empty()) {
+    const std::string stem = LowerAscii(Stem(file.name));
+    if (picture || stem == "splash" || stem == "header") {
       out.Warning(file.shown, 0, "unknown-picture",
                   "never loaded: the installer shows only splash.tga (side image) and header.ico (header icon)");
     }

@@ -727,11 +727,10 @@ void CheckLanguageFile(const PackageFile& file, Diagnostics& out) {
 }  // namespace
 
 void CheckSettings(const PackageView& view, Diagnostics& out) {
-  const PackageFile* setupFile = nullptr;
-  for (const PackageFile& file : view.root) {
-    if (file.name == kSetup && !file.fromCommandLine) setupFile = &file;
-  }
-  if (setupFile == nullptr) {
+  // The builder opens "setup.ini" by that name, as the file system finds it.
+  const std::filesystem::path setupPath = view.folder / kSetup;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(setupPath, ec)) {
     const PackageFile* other = view.FindRoot(kSetup);
     out.Error(kSetup, 0, "missing-setup",
               other != nullptr ? "missing: the builder takes the settings from 'setup.ini' spelt so, not " + Quoted(other->name)
@@ -739,7 +738,7 @@ void CheckSettings(const PackageView& view, Diagnostics& out) {
     return;
   }
   std::vector<std::uint8_t> bytes;
-  if (!ReadFileBytes(setupFile->source, kIniReadLimit, bytes)) {
+  if (!ReadFileBytes(setupPath, kIniReadLimit, bytes)) {
     out.Error(kSetup, 0, "unreadable", "cannot be read");
     return;
   }
