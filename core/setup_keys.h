@@ -56,11 +56,12 @@ struct SetupKey {
   const char* defaultShown;  // the README's words when the default is computed; nullptr otherwise
   bool required;             // a package without it is broken
   SetupReader reader;
-  const char* meaning;
 };
 
 // The table, indexed by SetupKeyId.
 const SetupKey& SetupKeyAt(SetupKeyId id);
+// A key's meaning in one line, for the README and the builder.
+const char* SetupKeyMeaning(SetupKeyId id);
 
 // The key of that group and name, compared ignoring the case of A-Z; the
 // task lines match "Task" followed by a number without leading zero.

@@ -17,15 +17,17 @@ TEST(SetupKeys, KeysAreFoundAsTheInstallerMatchesThem) {
     const char* found;  // nullptr: not a key of the table
   };
   const Case cases[] = {
-      {"Settings", "ProgExe", "ProgExe"}, {"settings", "PROGEXE", "ProgExe"}, {"Info", "ProgExe", nullptr},
-      {"StartMenue", "DefaultDir", "DefaultDir"}, {"StartMenu", "DefaultDir", nullptr},
-      {"UserTask", "Task1", "Task<n>"},   {"UserTask", "task4711", "Task<n>"}, {"UserTask", "Task01", nullptr},
-      {"UserTask", "Task0", nullptr},     {"UserTask", "Task", nullptr},       {"UserTask", "Task1x", nullptr},
-      {"UserTask", "Task12345678901", nullptr},
+      {"Settings", "ProgExe", "ProgExe"},   {"settings", "PROGEXE", "ProgExe"},
+      {"Info", "ProgExe", nullptr},         {"StartMenue", "DefaultDir", "DefaultDir"},
+      {"StartMenu", "DefaultDir", nullptr}, {"UserTask", "Task1", "Task<n>"},
+      {"UserTask", "task4711", "Task<n>"},  {"UserTask", "Task01", nullptr},
+      {"UserTask", "Task0", nullptr},       {"UserTask", "Task", nullptr},
+      {"UserTask", "Task1x", nullptr},      {"UserTask", "Task12345678901", nullptr},
   };
   for (const Case& c : cases) {
     const SetupKey* key = FindSetupKey(c.group, c.key);
-    EXPECT_EQ(key == nullptr ? std::string("-") : key->key, c.found == nullptr ? "-" : c.found) << c.group << " " << c.key;
+    EXPECT_EQ(key == nullptr ? std::string("-") : key->key, c.found == nullptr ? "-" : c.found)
+        << c.group << " " << c.key;
   }
   EXPECT_TRUE(IsSetupGroup("uSERtASK"));
   EXPECT_FALSE(IsSetupGroup("Language"));
@@ -39,7 +41,7 @@ TEST(SetupKeys, EveryKeyIsOnceInTheTableAndReadsItsDefaultFromAnEmptyFile) {
     const SetupKey& key = SetupKeyAt(id);
     EXPECT_TRUE(seen.insert(std::string(key.group) + "/" + key.key).second) << key.key;
     EXPECT_EQ(FindSetupKey(key.group, key.kind == SetupKind::TaskLines ? "Task7" : key.key), &key);
-    EXPECT_NE(std::string(key.meaning), "");
+    EXPECT_NE(std::string(SetupKeyMeaning(id)), "");
     if (key.kind == SetupKind::Text || key.kind == SetupKind::Path) {
       EXPECT_EQ(ReadSetupText(empty, id), key.defaultValue);
     }

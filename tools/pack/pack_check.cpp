@@ -42,7 +42,8 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
     for (std::size_t j = 1; j <= y.size(); ++j) {
       const std::size_t change = x[i - 1] == y[j - 1] ? 0 : 1;
       d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
-      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
   return d[x.size()][y.size()];
@@ -86,7 +87,9 @@ std::string ShownFile(const Diagnostic& d, const std::string& folderShown) {
   return ValidUtf8(folder.empty() ? file : folder + (backslashes ? "\\" : "/") + file);
 }
 
-std::string Counted(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+std::string Counted(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 // The line on which byte `at` of `text` stands, counted as the INI reader counts.
 std::uint32_t LineAt(const std::string& text, std::size_t at) {
@@ -168,8 +171,7 @@ PackageView LookAtFolder(const CheckOptions& options, Diagnostics& out) {
     std::vector<PackageFile>& files = intoProgram ? view.program : view.root;
     const std::string packageName = ReplaceAll(name, "/", "\\");
     // The builder replaces a file of the same name.
-    files.erase(std::remove_if(files.begin(), files.end(),
-                               [&](const PackageFile& f) { return f.name == packageName; }),
+    files.erase(std::remove_if(files.begin(), files.end(), [&](const PackageFile& f) { return f.name == packageName; }),
                 files.end());
     PackageFile file;
     file.name = packageName;
@@ -258,7 +260,8 @@ IniScan ScanIniFile(const std::vector<std::uint8_t>& bytes, const std::string& f
     if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
       char hex[8];
       std::snprintf(hex, sizeof hex, "%02X", c);
-      out.Error(file, LineAt(text, i), "not-ini", std::string("not an INI document: it holds the binary byte ") + hex + " hex");
+      out.Error(file, LineAt(text, i), "not-ini",
+                std::string("not an INI document: it holds the binary byte ") + hex + " hex");
       return scan;
     }
     if (c >= 0x80) scan.ascii = false;
@@ -409,9 +412,8 @@ std::string DiagnosticText(const Diagnostic& d, const std::string& folderShown) 
 
 std::string DiagnosticJson(const Diagnostic& d, const std::string& folderShown) {
   return "{\"file\":" + JsonString(ShownFile(d, folderShown)) +
-         ",\"line\":" + (d.line != 0 ? std::to_string(d.line) : std::string("null")) +
-         ",\"severity\":\"" + SeverityText(d.severity) + "\",\"code\":" + JsonString(d.code) +
-         ",\"message\":" + JsonString(d.message) + "}";
+         ",\"line\":" + (d.line != 0 ? std::to_string(d.line) : std::string("null")) + ",\"severity\":\"" +
+         SeverityText(d.severity) + "\",\"code\":" + JsonString(d.code) + ",\"message\":" + JsonString(d.message) + "}";
 }
 
 std::string DiagnosticSummary(const DiagnosticCounts& counts, const std::string& folderShown) {
@@ -457,7 +459,7 @@ std::string SetupKeysMarkdown() {
                                                     : std::string("empty");
     if (key.required) shown = "required";
     table += "| [" + std::string(key.group) + "] | `" + key.key + "` | " + kind(key) + " | " + cell(shown) + " | " +
-             reader(key.reader) + " | " + cell(key.meaning) + " |\n";
+             reader(key.reader) + " | " + cell(SetupKeyMeaning(static_cast<SetupKeyId>(i))) + " |\n";
   }
   return table;
 }

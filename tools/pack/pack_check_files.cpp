@@ -63,15 +63,17 @@ void CheckNames(const PackageView& view, Diagnostics& out) {
       auto [at, fresh] = seen.emplace(key, &file);
       if (!fresh) {
         out.Error(file.shown, 0, "name-clash",
-                  "the same name as " + Quoted(at->second->shown) + " on Windows, which ignores the letters' case: "
-                  "one would replace the other");
+                  "the same name as " + Quoted(at->second->shown) +
+                      " on Windows, which ignores the letters' case: "
+                      "one would replace the other");
       }
     }
   }
   for (const PackageFile& file : view.program) {
     if (EqualIgnoringAsciiCase(file.name, "Uninstall.exe") || EqualIgnoringAsciiCase(file.name, "uninstall.dat")) {
-      out.Error(file.shown, 0, "reserved-name",
-                "the builder puts its own " + file.name + " into the installation folder; this file would clash with it");
+      out.Error(
+          file.shown, 0, "reserved-name",
+          "the builder puts its own " + file.name + " into the installation folder; this file would clash with it");
     }
   }
   for (const PackageFile& file : view.root) {
@@ -79,8 +81,8 @@ void CheckNames(const PackageView& view, Diagnostics& out) {
       out.Warning(file.shown, 0, "reserved-name", "not packed: the builder makes setup.pck from program/");
     }
   }
-  const bool programFiles = std::any_of(view.program.begin(), view.program.end(),
-                                        [](const PackageFile& f) { return !f.folder; });
+  const bool programFiles =
+      std::any_of(view.program.begin(), view.program.end(), [](const PackageFile& f) { return !f.folder; });
   if (!view.hasProgramFolder && !programFiles) {
     out.Warning("program", 0, "no-program", "missing: the package installs no program files");
   }
@@ -120,8 +122,9 @@ void CheckCompanions(const PackageView& view, Diagnostics& out) {
       continue;
     const std::string nearest = NearestSpelling(file.name, companionNames);
     if (!nearest.empty()) {
-      out.Warning(file.shown, 0, "unknown-companion",
-                  "not a companion program's name (did you mean " + Quoted(nearest) + "?): the installer never starts it");
+      out.Warning(
+          file.shown, 0, "unknown-companion",
+          "not a companion program's name (did you mean " + Quoted(nearest) + "?): the installer never starts it");
     }
   }
 }
@@ -144,8 +147,9 @@ void CheckDocument(const PackageFile& file, Diagnostics& out) {
   const std::string text(bytes.begin(), bytes.end());
   if (DocumentFormatOf(file.name) == DocumentFormat::RichText) {
     if (text.compare(0, 5, "{\\rtf") != 0) {
-      out.Warning(file.shown, 0, "not-rtf",
-                  "not Rich Text Format (it does not begin with '{\\rtf'): the page shows whatever the view makes of it");
+      out.Warning(
+          file.shown, 0, "not-rtf",
+          "not Rich Text Format (it does not begin with '{\\rtf'): the page shows whatever the view makes of it");
     }
     return;
   }
@@ -155,9 +159,10 @@ void CheckDocument(const PackageFile& file, Diagnostics& out) {
     out.Warning(file.shown, 0, "encoding",
                 "UTF-16 big-endian is not read as such: save it as UTF-8 with the mark or UTF-16 little-endian");
   } else if (!utf8Mark && !utf16Mark && !IsAscii(text) && IsValidUtf8(text.substr(0, kDocumentMaxBytes))) {
-    out.Warning(file.shown, 0, "encoding",
-                "UTF-8 text without the UTF-8 mark: the installer reads it in the system's code page, where its letters "
-                "beyond ASCII show garbled; save it as UTF-8 with the mark");
+    out.Warning(
+        file.shown, 0, "encoding",
+        "UTF-8 text without the UTF-8 mark: the installer reads it in the system's code page, where its letters "
+        "beyond ASCII show garbled; save it as UTF-8 with the mark");
   }
 }
 
@@ -167,9 +172,8 @@ void CheckDocuments(const PackageView& view, Diagnostics& out) {
     const PackageFile* rtf = view.FindRoot(b + ".rtf");
     const PackageFile* txt = view.FindRoot(b + ".txt");
     // The installer's own choice: ".rtf" first, then ".txt".
-    const std::string chosen = ChooseDocumentPath("", b, [&](const std::string& path) {
-      return view.FindRoot(path) != nullptr;
-    });
+    const std::string chosen =
+        ChooseDocumentPath("", b, [&](const std::string& path) { return view.FindRoot(path) != nullptr; });
     if (rtf != nullptr && txt != nullptr) {
       out.Warning(txt->shown, 0, "document-hidden", "never shown: " + rtf->name + " comes first");
     }
@@ -278,9 +282,10 @@ void CheckPictures(const PackageView& view, Diagnostics& out) {
     }
     const ImageFileKind kind = ClassifyImageFile(data.data(), data.size());
     if (kind == ImageFileKind::None) {
-      out.Error(file->shown, 0, "bad-picture",
-                "the installer cannot show it: it is no sound Windows bitmap or icon, nor a TGA picture of type 2 or 10 "
-                "(uncompressed or run-length true-colour)");
+      out.Error(
+          file->shown, 0, "bad-picture",
+          "the installer cannot show it: it is no sound Windows bitmap or icon, nor a TGA picture of type 2 or 10 "
+          "(uncompressed or run-length true-colour)");
       continue;
     }
     if (kind == ImageFileKind::Tga) {

@@ -217,9 +217,8 @@ void CheckPlaceholders(const std::string& what, std::uint32_t line, const std::s
     for (const char* separator : {"\\", "/"}) {
       if (Has(path, (name + separator).c_str())) {
         out.Warning(kSetup, line, "doubled-separator",
-                    what + ": " + Quoted(name) + " stands for a folder that ends in '\\'; " +
-                        Quoted(name + separator) + " gives a doubled separator (write " +
-                        Quoted(name + "Folder") + ")");
+                    what + ": " + Quoted(name) + " stands for a folder that ends in '\\'; " + Quoted(name + separator) +
+                        " gives a doubled separator (write " + Quoted(name + "Folder") + ")");
         return;
       }
     }
@@ -241,9 +240,7 @@ struct Setup {
     const IniLine* line = Line(id);
     return line != nullptr ? line->number : 0;
   }
-  std::int32_t Number(SetupKeyId id) const {
-    return StoredSetupNumber(SetupKeyAt(id).kind, TextToNumber(Value(id)));
-  }
+  std::int32_t Number(SetupKeyId id) const { return StoredSetupNumber(SetupKeyAt(id).kind, TextToNumber(Value(id))); }
 };
 
 void CheckGroupsAndKeys(const Setup& setup, Diagnostics& out) {
@@ -263,7 +260,8 @@ void CheckGroupsAndKeys(const Setup& setup, Diagnostics& out) {
     std::vector<std::string> keyNames;
     for (int i = 0; i < kSetupKeyCount; ++i) {
       const SetupKey& key = SetupKeyAt(static_cast<SetupKeyId>(i));
-      if (EqualIgnoringAsciiCase(key.group, group.name) && key.kind != SetupKind::TaskLines) keyNames.push_back(key.key);
+      if (EqualIgnoringAsciiCase(key.group, group.name) && key.kind != SetupKind::TaskLines)
+        keyNames.push_back(key.key);
     }
     for (const IniLine* line : group.keys) {
       if (FindSetupKey(group.name, line->key) != nullptr) continue;
@@ -302,8 +300,9 @@ void CheckValues(const Setup& setup, Diagnostics& out) {
     if (key.required && line == nullptr) {
       out.Error(kSetup, 0, "missing-key",
                 Where(key) + " is missing" +
-                    (id == SetupKeyId::Titel ? ": the wizard would call the program '" + std::string(kDefaultProgramTitle) + "'"
-                                             : ": nothing to start, no target for the shortcuts, no running check"));
+                    (id == SetupKeyId::Titel
+                         ? ": the wizard would call the program '" + std::string(kDefaultProgramTitle) + "'"
+                         : ": nothing to start, no target for the shortcuts, no running check"));
       continue;
     }
     if (line == nullptr) continue;
@@ -314,18 +313,16 @@ void CheckValues(const Setup& setup, Diagnostics& out) {
     switch (key.kind) {
       case SetupKind::Number:
       case SetupKind::SmallNumber:
-      case SetupKind::Flag:
-        CheckNumber(key, *line, value, out);
-        break;
+      case SetupKind::Flag: CheckNumber(key, *line, value, out); break;
       case SetupKind::Guid:
         if (!value.empty() && !IsGuid(value)) {
           out.Error(kSetup, line->number, "bad-guid",
-                    Where(key) + " " + Quoted(value) + " is not a GUID: write {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} "
-                    "with hexadecimal digits");
+                    Where(key) + " " + Quoted(value) +
+                        " is not a GUID: write {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} "
+                        "with hexadecimal digits");
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (setup.Value(SetupKeyId::Guid).empty()) {
@@ -342,16 +339,19 @@ void CheckFolders(const Setup& setup, Diagnostics& out) {
   const std::string resolved = ExpandFolderPlaceholders(dir, lookup);
   const FolderProblem problem = CheckInstallFolder(resolved, LookUpProtectedFolders(lookup, kStandardWorkFolder));
   if (problem != FolderProblem::None) {
-    std::string subject = line == 0 ? "[Settings] DefaultDir is missing and gives " : "DefaultDir " + Quoted(dir) + " resolves to ";
+    std::string subject =
+        line == 0 ? "[Settings] DefaultDir is missing and gives " : "DefaultDir " + Quoted(dir) + " resolves to ";
     std::string message = subject + resolved + ", " + FolderProblemText(problem) + ": the installer refuses it";
-    if (!dir.empty() && CountOccurrences(dir, "%") < 2) message += " (a path without a placeholder is placed below Program Files)";
+    if (!dir.empty() && CountOccurrences(dir, "%") < 2)
+      message += " (a path without a placeholder is placed below Program Files)";
     out.Error(kSetup, line, "bad-install-folder", message);
   }
   const bool startMenu = setup.Number(SetupKeyId::StartMenu) != 0;
   const std::string menu = setup.Value(SetupKeyId::MenuDefaultDir);
   if (startMenu && menu.empty()) {
-    out.Warning(kSetup, setup.LineOf(SetupKeyId::MenuDefaultDir), "no-menu-folder",
-                "[StartMenue] DefaultDir is empty: the start-menu folder field starts empty and the user must name one");
+    out.Warning(
+        kSetup, setup.LineOf(SetupKeyId::MenuDefaultDir), "no-menu-folder",
+        "[StartMenue] DefaultDir is empty: the start-menu folder field starts empty and the user must name one");
   } else if (startMenu && !IsSafeMenuFolderName(menu)) {
     out.Error(kSetup, setup.LineOf(SetupKeyId::MenuDefaultDir), "bad-menu-folder",
               "[StartMenue] DefaultDir " + Quoted(menu) +
@@ -365,9 +365,10 @@ void CheckNamedFiles(const PackageView& view, const Setup& setup, Diagnostics& o
     CheckProgramFile(view, "ProgExe", setup.LineOf(SetupKeyId::ProgExe), progExe, out);
     const std::string extension = PathExtension(progExe);
     if (extension != "exe" && EqualIgnoringAsciiCase(extension, "exe")) {
-      out.Warning(kSetup, setup.LineOf(SetupKeyId::ProgExe), "exe-case",
-                  "ProgExe " + Quoted(progExe) +
-                      ": the box that starts the program at the end is offered only for the extension 'exe' in lower case");
+      out.Warning(
+          kSetup, setup.LineOf(SetupKeyId::ProgExe), "exe-case",
+          "ProgExe " + Quoted(progExe) +
+              ": the box that starts the program at the end is offered only for the extension 'exe' in lower case");
     }
   }
   const bool startMenu = setup.Number(SetupKeyId::StartMenu) != 0;
@@ -412,16 +413,20 @@ void CheckNoCopyList(const PackageView& view, const Setup& setup, Diagnostics& o
   }
   for (const std::string& extension : NoCopyExtensions(list)) {
     if (extension.empty()) {
-      out.Warning(kSetup, line, "empty-extension", "NoCopyExt holds an empty extension: it matches every file without one");
+      out.Warning(kSetup, line, "empty-extension",
+                  "NoCopyExt holds an empty extension: it matches every file without one");
     } else if (extension[0] == '.') {
-      out.Warning(kSetup, line, "extension-dot",
-                  "NoCopyExt " + Quoted(extension) + ": extensions are written without the dot; this one matches no file");
+      out.Warning(
+          kSetup, line, "extension-dot",
+          "NoCopyExt " + Quoted(extension) + ": extensions are written without the dot; this one matches no file");
     } else if (extensions.count(extension) == 0) {
       for (const std::string& present : extensions) {
         if (EqualIgnoringAsciiCase(present, extension)) {
           out.Warning(kSetup, line, "extension-case",
-                      "NoCopyExt " + Quoted(extension) + " matches no file: extensions are compared exactly, and the "
-                      "program's files end in " + Quoted(present));
+                      "NoCopyExt " + Quoted(extension) +
+                          " matches no file: extensions are compared exactly, and the "
+                          "program's files end in " +
+                          Quoted(present));
           break;
         }
       }
@@ -516,8 +521,9 @@ void CheckTasks(const PackageView& view, const Setup& setup, Diagnostics& out) {
     if (fields > kMost[t]) {
       out.Warning(kSetup, at, "task-fields",
                   where + ": type " + NumberToText(type.value) + " takes at most " + NumberToText(kMost[t]) +
-                      " fields; " + (type.value == 6 ? "a value cannot hold '|', the text after it is lost"
-                                                       : "the rest of the line is ignored"));
+                      " fields; " +
+                      (type.value == 6 ? "a value cannot hold '|', the text after it is lost"
+                                       : "the rest of the line is ignored"));
     }
     if (type.value <= 4) {
       const std::string name = field(2);
@@ -549,9 +555,9 @@ void CheckTasks(const PackageView& view, const Setup& setup, Diagnostics& out) {
           CheckProgramFile(view, where + "'s target", at, field(3), out);
         }
         if (fields >= 4 && !field(4).empty() && !ReadNumberText(field(4)).whole) {
-          out.Warning(kSetup, at, "not-a-number",
-                      where + ": the icon index " + Quoted(field(4)) + " reads as " +
-                          NumberToText(TextToNumber(field(4))));
+          out.Warning(
+              kSetup, at, "not-a-number",
+              where + ": the icon index " + Quoted(field(4)) + " reads as " + NumberToText(TextToNumber(field(4))));
         }
       }
     } else if (type.value == 5) {
@@ -578,7 +584,8 @@ void CheckTasks(const PackageView& view, const Setup& setup, Diagnostics& out) {
                       " is not a predefined registry root (2147483649 is HKEY_CURRENT_USER, 2147483650 "
                       "HKEY_LOCAL_MACHINE); the task does nothing");
       } else if (field(3).empty()) {
-        out.Warning(kSetup, at, "task-registry", where + ": no key path: the value is written into the root key itself");
+        out.Warning(kSetup, at, "task-registry",
+                    where + ": no key path: the value is written into the root key itself");
       }
     }
     // The installer's own planning has the last word.
@@ -620,30 +627,34 @@ std::vector<const PackageFile*> CheckLanguageList(const PackageView& view, const
       const std::string numberText = TextField(entry, 2, "#");
       const NumberText number = ReadNumberText(numberText);
       if (CountOccurrences(entry, "#") == 0 || !number.digits) {
-        out.Warning(kSetup, line, "language-number",
-                    "Language entry " + Quoted(entry) + " has no '#' and language number: no Windows language chooses it");
+        out.Warning(
+            kSetup, line, "language-number",
+            "Language entry " + Quoted(entry) + " has no '#' and language number: no Windows language chooses it");
       } else if (number.value <= 0 || number.value > 0x1FF) {
         out.Warning(kSetup, line, "language-number",
                     "Language entry " + Quoted(entry) + ": " + numberText +
                         " is no primary language number (1 to 511): no Windows language chooses it");
       } else if (numbers.count(number.value) != 0) {
         out.Warning(kSetup, line, "language-number",
-                    "Language entries " + Quoted(numbers[number.value]) + " and " + Quoted(file) + " share the number " +
-                        NumberToText(number.value) + ": the later one wins");
+                    "Language entries " + Quoted(numbers[number.value]) + " and " + Quoted(file) +
+                        " share the number " + NumberToText(number.value) + ": the later one wins");
       }
       if (number.digits) numbers[number.value] = file;
     }
   }
   for (const std::string& name : names) {
     if (name.empty()) {
-      out.Warning(kSetup, line, "missing-language", "Language has an entry without a file name: the English texts will show");
+      out.Warning(kSetup, line, "missing-language",
+                  "Language has an entry without a file name: the English texts will show");
       continue;
     }
     const PackageFile* file = view.FindRoot(name);
     if (file == nullptr) {
       out.Warning(kSetup, line, "missing-language",
-                  "Language names " + Quoted(name) + ", which the package does not hold beside setup.ini: the English "
-                  "texts will show" + (view.FindProgram(name) != nullptr ? " (the one in program/ is installed, not read)" : ""));
+                  "Language names " + Quoted(name) +
+                      ", which the package does not hold beside setup.ini: the English "
+                      "texts will show" +
+                      (view.FindProgram(name) != nullptr ? " (the one in program/ is installed, not read)" : ""));
     } else if (std::find(files.begin(), files.end(), file) == files.end()) {
       files.push_back(file);
     }
@@ -719,8 +730,9 @@ void CheckLanguageFile(const PackageFile& file, Diagnostics& out) {
     missing += (missing.empty() ? "" : ", ") + std::string(entry.group) + "/" + entry.key;
   }
   if (missingCount != 0) {
-    out.Warning(file.shown, 0, "missing-texts",
-                NumberToText(missingCount) + " of the 53 texts are missing, the English defaults will show: " + missing);
+    out.Warning(
+        file.shown, 0, "missing-texts",
+        NumberToText(missingCount) + " of the 53 texts are missing, the English defaults will show: " + missing);
   }
 }
 
@@ -733,8 +745,9 @@ void CheckSettings(const PackageView& view, Diagnostics& out) {
   if (!std::filesystem::is_regular_file(setupPath, ec)) {
     const PackageFile* other = view.FindRoot(kSetup);
     out.Error(kSetup, 0, "missing-setup",
-              other != nullptr ? "missing: the builder takes the settings from 'setup.ini' spelt so, not " + Quoted(other->name)
-                               : std::string("missing: every package needs its settings file"));
+              other != nullptr
+                  ? "missing: the builder takes the settings from 'setup.ini' spelt so, not " + Quoted(other->name)
+                  : std::string("missing: every package needs its settings file"));
     return;
   }
   std::vector<std::uint8_t> bytes;

@@ -170,115 +170,183 @@ std::function<void(Package&)> Remove(const char* name) {
 const std::vector<BrokenCase>& BrokenCases() {
   static const std::vector<BrokenCase> cases = {
       // setup.ini
-      {"misspelt key", Line("ProgExe=acme.exe", "ProgExee=acme.exe"),
+      {"misspelt key",
+       Line("ProgExe=acme.exe", "ProgExee=acme.exe"),
        {{"setup.ini", 3, W, "unknown-key", {"'ProgExee' in [Settings]", "did you mean 'ProgExe'"}},
         {"setup.ini", 0, E, "missing-key", {"ProgExe is missing"}}}},
-      {"title spelt in English", Line("Titel=Acme Tool", "Title=Acme Tool"),
+      {"title spelt in English",
+       Line("Titel=Acme Tool", "Title=Acme Tool"),
        {{"setup.ini", 8, W, "unknown-key", {"'Title'", "did you mean 'Titel'"}},
         {"setup.ini", 0, E, "missing-key", {"Titel is missing"}}}},
-      {"garbage", File("setup.ini", std::string("MZ\x90\0\x03", 5)), {{"setup.ini", 1, E, "not-ini", {"binary byte 00"}}}},
+      {"garbage",
+       File("setup.ini", std::string("MZ\x90\0\x03", 5)),
+       {{"setup.ini", 1, E, "not-ini", {"binary byte 00"}}}},
       {"no group", File("setup.ini", "Titel=Acme\r\n"), {{"setup.ini", 0, E, "not-ini", {"no [group]"}}}},
-      {"key twice", Line("Version=2.1", "Version=2.1\r\nVersion=2.2"),
+      {"key twice",
+       Line("Version=2.1", "Version=2.1\r\nVersion=2.2"),
        {{"setup.ini", 10, W, "duplicate-key", {"'Version'", "first one (line 9)"}}}},
-      {"group twice", Line("[UserTask]", "[Info]\r\nWeb=x\r\n[UserTask]"),
+      {"group twice",
+       Line("[UserTask]", "[Info]\r\nWeb=x\r\n[UserTask]"),
        {{"setup.ini", 17, W, "duplicate-group", {"only the first [Info] (line 7)"}}}},
-      {"unknown group", Line("[Task]", "[Tasks]"),
+      {"unknown group",
+       Line("[Task]", "[Tasks]"),
        {{"setup.ini", 14, W, "unknown-group", {"[Tasks]", "did you mean [Task]"}},
         {"setup.ini", 13, W, "not-read", {"Help", "StartMenu is not set"}}}},
-      {"key in the wrong group", Line("Reboot=0", "Reboot=0\r\nTitel=x"),
+      {"key in the wrong group",
+       Line("Reboot=0", "Reboot=0\r\nTitel=x"),
        {{"setup.ini", 16, W, "unknown-key", {"'Titel' in [Task]", "belongs in [Info]"}}}},
-      {"flag cut to 8 bits", Line("Reboot=0", "Reboot=256"), {{"setup.ini", 15, E, "out-of-range", {"256", "not set"}}}},
-      {"flag not a number", Line("Reboot=0", "Reboot=yes"), {{"setup.ini", 15, E, "not-a-number", {"Reboot=yes", "reads 0"}}}},
+      {"flag cut to 8 bits",
+       Line("Reboot=0", "Reboot=256"),
+       {{"setup.ini", 15, E, "out-of-range", {"256", "not set"}}}},
+      {"flag not a number",
+       Line("Reboot=0", "Reboot=yes"),
+       {{"setup.ini", 15, E, "not-a-number", {"Reboot=yes", "reads 0"}}}},
       {"icon index too large", Line("IconID=0", "IconID=200"), {{"setup.ini", 6, E, "out-of-range", {"-56"}}}},
-      {"number with a comment", Line("Number=2", "Number=2 ; two tasks"), {{"setup.ini", 18, W, "not-a-number", {"reads as 2"}}}},
-      {"Program Files alone", Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%ProgramFiles%"),
+      {"number with a comment",
+       Line("Number=2", "Number=2 ; two tasks"),
+       {{"setup.ini", 18, W, "not-a-number", {"reads as 2"}}}},
+      {"Program Files alone",
+       Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%ProgramFiles%"),
        {{"setup.ini", 4, E, "bad-install-folder", {"C:\\Program Files\\", "refuses"}}}},
-      {"Windows folder", Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%Windows%"),
+      {"Windows folder",
+       Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%Windows%"),
        {{"setup.ini", 4, E, "bad-install-folder", {"C:\\Windows\\", "system"}}}},
-      {"no DefaultDir", Line("DefaultDir=%ProgramFiles%Acme Tool", ""),
+      {"no DefaultDir",
+       Line("DefaultDir=%ProgramFiles%Acme Tool", ""),
        {{"setup.ini", 0, E, "bad-install-folder", {"missing", "C:\\Program Files\\"}}}},
-      {"drive without placeholder", Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=D:\\Acme"),
+      {"drive without placeholder",
+       Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=D:\\Acme"),
        {{"setup.ini", 4, E, "bad-install-folder", {"placed below Program Files"}}}},
-      {"placeholder misspelt", Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%programfiles%Acme"),
+      {"placeholder misspelt",
+       Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%programfiles%Acme"),
        {{"setup.ini", 4, W, "unknown-placeholder", {"'%ProgramFiles%'", "case-sensitive"}}}},
-      {"doubled separator", Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%ProgramFiles%\\Acme"),
+      {"doubled separator",
+       Line("DefaultDir=%ProgramFiles%Acme Tool", "DefaultDir=%ProgramFiles%\\Acme"),
        {{"setup.ini", 4, W, "doubled-separator", {"doubled"}}}},
-      {"bad GUID", Line("GUID={7D1E6F52-2C4B-4A8E-9B3D-1F0A6C5E8D24}", "GUID={42}"),
+      {"bad GUID",
+       Line("GUID={7D1E6F52-2C4B-4A8E-9B3D-1F0A6C5E8D24}", "GUID={42}"),
        {{"setup.ini", 10, E, "bad-guid", {"'{42}'"}}}},
-      {"language list not closed", Line("Language=english.lng#9|", "Language=english.lng#9|german.lng#7"),
+      {"language list not closed",
+       Line("Language=english.lng#9|", "Language=english.lng#9|german.lng#7"),
        {{"setup.ini", 2, W, "list-not-closed", {"'german.lng#7'", "not an entry"}}}},
-      {"language file missing", Line("Language=english.lng#9|", "Language=english.lng#9|french.lng#12|"),
+      {"language file missing",
+       Line("Language=english.lng#9|", "Language=english.lng#9|french.lng#12|"),
        {{"setup.ini", 2, W, "missing-language", {"'french.lng'", "English"}}}},
-      {"no-copy list not closed", Line("NoCopyExt=dat|", "NoCopyExt=dat"), {{"setup.ini", 5, W, "list-not-closed", {"'dat'"}}}},
-      {"no-copy extension in capitals", Line("NoCopyExt=dat|", "NoCopyExt=DAT|"),
+      {"no-copy list not closed",
+       Line("NoCopyExt=dat|", "NoCopyExt=dat"),
+       {{"setup.ini", 5, W, "list-not-closed", {"'dat'"}}}},
+      {"no-copy extension in capitals",
+       Line("NoCopyExt=dat|", "NoCopyExt=DAT|"),
        {{"setup.ini", 5, W, "extension-case", {"'dat'"}}}},
-      {"program missing", Remove("program/acme.exe"),
+      {"program missing",
+       Remove("program/acme.exe"),
        {{"setup.ini", 3, E, "missing-file", {"ProgExe", "not in program/"}},
         {"setup.ini", 19, E, "missing-file", {"Task1", "not in program/"}}}},
-      {"help file missing", Line("Help=docs\\notes.txt", "Help=docs\\help.txt"),
+      {"help file missing",
+       Line("Help=docs\\notes.txt", "Help=docs\\help.txt"),
        {{"setup.ini", 13, E, "missing-file", {"'docs\\help.txt'"}}}},
-      {"exe in capitals", Line("ProgExe=acme.exe", "ProgExe=acme.EXE"), {{"setup.ini", 3, W, "exe-case", {"lower case"}}}},
-      {"menu folder leaves the menu", Line("DefaultDir=Acme Tool", "DefaultDir=..\\Acme"),
+      {"exe in capitals",
+       Line("ProgExe=acme.exe", "ProgExe=acme.EXE"),
+       {{"setup.ini", 3, W, "exe-case", {"lower case"}}}},
+      {"menu folder leaves the menu",
+       Line("DefaultDir=Acme Tool", "DefaultDir=..\\Acme"),
        {{"setup.ini", 12, E, "bad-menu-folder", {"'..\\Acme'"}}}},
       // [UserTask]
-      {"task past Number", Line("Number=2", "Number=1"), {{"setup.ini", 20, W, "task-past-number", {"'Task2'", "never runs"}}}},
+      {"task past Number",
+       Line("Number=2", "Number=1"),
+       {{"setup.ini", 20, W, "task-past-number", {"'Task2'", "never runs"}}}},
       {"task missing", Line("Number=2", "Number=3"), {{"setup.ini", 18, W, "task-missing", {"Task3"}}}},
-      {"task type unknown", Line("Task1=0|Acme Tool|acme.exe|0", "Task1=9|Acme Tool|acme.exe|0"),
+      {"task type unknown",
+       Line("Task1=0|Acme Tool|acme.exe|0", "Task1=9|Acme Tool|acme.exe|0"),
        {{"setup.ini", 19, E, "task-type", {"type 9 does nothing"}}}},
-      {"task type not a number", Line("Task1=0|Acme Tool|acme.exe|0", "Task1=abc|Acme Tool|acme.exe|0"),
+      {"task type not a number",
+       Line("Task1=0|Acme Tool|acme.exe|0", "Task1=abc|Acme Tool|acme.exe|0"),
        {{"setup.ini", 19, E, "task-type", {"'abc'", "desktop shortcut"}}}},
-      {"task fields missing", Line("Task1=0|Acme Tool|acme.exe|0", "Task1=0|Acme Tool"),
+      {"task fields missing",
+       Line("Task1=0|Acme Tool|acme.exe|0", "Task1=0|Acme Tool"),
        {{"setup.ini", 19, E, "task-fields", {"this line has 2"}}}},
-      {"registry root", Line("Task2=5|data.ini|data.ini|%AppData%", "Task2=6|123|Software\\Acme|Path|x"),
+      {"registry root",
+       Line("Task2=5|data.ini|data.ini|%AppData%", "Task2=6|123|Software\\Acme|Path|x"),
        {{"setup.ini", 20, E, "task-registry", {"'123'", "predefined"}}}},
-      {"link suffix", Line("Task1=0|Acme Tool|acme.exe|0", "Task1=0|Acme Tool.LNK|acme.exe|0"),
+      {"link suffix",
+       Line("Task1=0|Acme Tool|acme.exe|0", "Task1=0|Acme Tool.LNK|acme.exe|0"),
        {{"setup.ini", 19, W, "link-suffix", {"'Acme Tool.LNK.lnk'"}}}},
-      {"copy source missing", Remove("data.ini"), {{"setup.ini", 20, E, "missing-file", {"'data.ini'", "beside setup.ini"}}}},
-      {"task key with leading zero", Line("Task2=5|data.ini|data.ini|%AppData%", "Task02=5|data.ini|data.ini|%AppData%"),
+      {"copy source missing",
+       Remove("data.ini"),
+       {{"setup.ini", 20, E, "missing-file", {"'data.ini'", "beside setup.ini"}}}},
+      {"task key with leading zero",
+       Line("Task2=5|data.ini|data.ini|%AppData%", "Task02=5|data.ini|data.ini|%AppData%"),
        {{"setup.ini", 20, W, "unknown-key", {"no leading zero"}}, {"setup.ini", 18, W, "task-missing", {"Task2"}}}},
-      {"UTF-8 without the mark", Line("Titel=Acme Tool", "Titel=Acm\xC3\xA9"), {{"setup.ini", 8, W, "encoding", {"mark"}}}},
+      {"UTF-8 without the mark",
+       Line("Titel=Acme Tool", "Titel=Acm\xC3\xA9"),
+       {{"setup.ini", 8, W, "encoding", {"mark"}}}},
       // Language files.
-      {"language file garbage", File("english.lng", std::string("\x01\x02garbage", 9)),
+      {"language file garbage",
+       File("english.lng", std::string("\x01\x02garbage", 9)),
        {{"english.lng", 1, E, "not-ini", {"binary"}}}},
-      {"language file in UTF-16", File("english.lng", std::string("\xFF\xFE[\0P\0", 6)),
+      {"language file in UTF-16",
+       File("english.lng", std::string("\xFF\xFE[\0P\0", 6)),
        {{"english.lng", 1, E, "not-ini", {"UTF-16"}}}},
-      {"texts missing", File("english.lng", "[Buttons]\r\nNext=x\r\n"),
+      {"texts missing",
+       File("english.lng", "[Buttons]\r\nNext=x\r\n"),
        {{"english.lng", 0, W, "missing-texts", {"52 of the 53", "Page02/Titel", "English defaults"}}}},
-      {"language key misspelt", File("english.lng", FullLanguageFile() + "Tittel=x\r\n"),
+      {"language key misspelt",
+       File("english.lng", FullLanguageFile() + "Tittel=x\r\n"),
        {{"english.lng", 66, W, "unknown-key", {"'Tittel' in [Uninstaller]", "did you mean 'Titel'"}}}},
-      {"language group misspelt", File("english.lng", FullLanguageFile() + "[Pgae01]\r\nTitel=x\r\n"),
+      {"language group misspelt",
+       File("english.lng", FullLanguageFile() + "[Pgae01]\r\nTitel=x\r\n"),
        {{"english.lng", 66, W, "unknown-group", {"[Pgae01]", "did you mean [Page01]"}}}},
-      {"empty text", File("english.lng", ReplaceFirst(FullLanguageFile(), "Next=x", "Next= ")),
+      {"empty text",
+       File("english.lng", ReplaceFirst(FullLanguageFile(), "Next=x", "Next= ")),
        {{"english.lng", 48, W, "empty-text", {"Next is empty"}}}},
-      {"language file not listed", File("german.lng", FullLanguageFile()), {{"german.lng", 0, W, "unused-language", {"never loads"}}}},
+      {"language file not listed",
+       File("german.lng", FullLanguageFile()),
+       {{"german.lng", 0, W, "unused-language", {"never loads"}}}},
       // Pictures.
-      {"side image garbage", File("splash.tga", "not a picture"), {{"splash.tga", 0, E, "bad-picture", {"cannot show"}}}},
+      {"side image garbage",
+       File("splash.tga", "not a picture"),
+       {{"splash.tga", 0, E, "bad-picture", {"cannot show"}}}},
       {"side image depth", File("splash.tga", Tga(130, 300, 8)), {{"splash.tga", 0, E, "bad-picture", {"8 bits"}}}},
-      {"side image cut", File("splash.tga", Tga(130, 300).substr(0, 50000)), {{"splash.tga", 0, E, "bad-picture", {"ends early"}}}},
-      {"side image run-length cut", File("splash.tga", Tga(130, 300, 32, 10).substr(0, 9000)),
+      {"side image cut",
+       File("splash.tga", Tga(130, 300).substr(0, 50000)),
        {{"splash.tga", 0, E, "bad-picture", {"ends early"}}}},
-      {"side image size", File("splash.tga", Tga(100, 300)), {{"splash.tga", 0, W, "picture-size", {"100 x 300", "130 x 300"}}}},
+      {"side image run-length cut",
+       File("splash.tga", Tga(130, 300, 32, 10).substr(0, 9000)),
+       {{"splash.tga", 0, E, "bad-picture", {"ends early"}}}},
+      {"side image size",
+       File("splash.tga", Tga(100, 300)),
+       {{"splash.tga", 0, W, "picture-size", {"100 x 300", "130 x 300"}}}},
       {"header icon size",
        [](Package& p) {
          const testing_pictures::Bytes icon = testing_pictures::Icon(16);
          Write(p.folder() / "header.ico", std::string(icon.begin(), icon.end()));
        },
        {{"header.ico", 0, W, "picture-size", {"16 x 16", "32 x 32"}}}},
-      {"picture under another name", File("Splash.bmp", "BM"), {{"Splash.bmp", 0, W, "unknown-picture", {"never loaded"}}}},
+      {"picture under another name",
+       File("Splash.bmp", "BM"),
+       {{"Splash.bmp", 0, W, "unknown-picture", {"never loaded"}}}},
       // Names, companions, documents.
       {"device name", File("program/con.txt", "x"), {{"program/con.txt", 0, E, "bad-name", {"devices"}}}},
-      {"names that differ in case", File("program/ACME.EXE", "MZ"), {{"program/acme.exe", 0, E, "name-clash", {"'program/ACME.EXE'"}}}},
-      {"the builder's own name", File("program/uninstall.dat", "x"), {{"program/uninstall.dat", 0, E, "reserved-name", {"clash"}}}},
+      {"names that differ in case",
+       File("program/ACME.EXE", "MZ"),
+       {{"program/acme.exe", 0, E, "name-clash", {"'program/ACME.EXE'"}}}},
+      {"the builder's own name",
+       File("program/uninstall.dat", "x"),
+       {{"program/uninstall.dat", 0, E, "reserved-name", {"clash"}}}},
       {"companion not a program", File("BeforeBR.exe", "echo"), {{"BeforeBR.exe", 0, E, "not-a-program", {"MZ"}}}},
       {"marker alone", File("StartBR.exe", ""), {{"StartBR.exe", 0, W, "marker-alone", {"WhileBR.exe"}}}},
-      {"companion misspelt", File("BeforBR.exe", "MZ"), {{"BeforBR.exe", 0, W, "unknown-companion", {"'BeforeBR.exe'"}}}},
-      {"licence twice", File("licence.rtf", "{\\rtf1 Terms.}"), {{"licence.txt", 0, W, "document-hidden", {"licence.rtf"}}}},
+      {"companion misspelt",
+       File("BeforBR.exe", "MZ"),
+       {{"BeforBR.exe", 0, W, "unknown-companion", {"'BeforeBR.exe'"}}}},
+      {"licence twice",
+       File("licence.rtf", "{\\rtf1 Terms.}"),
+       {{"licence.txt", 0, W, "document-hidden", {"licence.rtf"}}}},
       {"licence misspelt",
-       [](Package& p) {
-         fs::rename(p.folder() / "licence.txt", p.folder() / "license.txt");
-       },
+       [](Package& p) { fs::rename(p.folder() / "licence.txt", p.folder() / "license.txt"); },
        {{"license.txt", 0, W, "unknown-document", {"licence.rtf, then licence.txt"}}}},
-      {"readme in UTF-8 without the mark", File("readme.txt", "Caf\xC3\xA9"), {{"readme.txt", 0, W, "encoding", {"mark"}}}},
+      {"readme in UTF-8 without the mark",
+       File("readme.txt", "Caf\xC3\xA9"),
+       {{"readme.txt", 0, W, "encoding", {"mark"}}}},
       {"folder beside program", File("docs/a.txt", "x"), {{"docs", 0, W, "folder-not-packed", {"not packed"}}}},
   };
   return cases;
@@ -298,7 +366,8 @@ TEST_P(BrokenPackage, GivesExactlyTheExpectedDiagnostics) {
       return std::all_of(e.words.begin(), e.words.end(),
                          [&](const char* w) { return d.message.find(w) != std::string::npos; });
     });
-    EXPECT_NE(match, found.end()) << "expected " << e.file << ":" << e.line << " " << e.code << " in\n" << Describe(found);
+    EXPECT_NE(match, found.end()) << "expected " << e.file << ":" << e.line << " " << e.code << " in\n"
+                                  << Describe(found);
   }
 }
 
@@ -329,9 +398,8 @@ TEST(PackCheck, TheExampleIsClean) {
 TEST(PackCheck, AddedFilesAreJudgedByTheirNames) {
   Package package("added");
   Write(package.root() / "tool", "MZ");
-  const std::vector<Diagnostic> found =
-      WithoutNotes(package.Check({{"program/bin/tool?.exe", package.root() / "tool"},
-                                  {"program/x.exe", package.root() / "missing"}}));
+  const std::vector<Diagnostic> found = WithoutNotes(package.Check(
+      {{"program/bin/tool?.exe", package.root() / "tool"}, {"program/x.exe", package.root() / "missing"}}));
   ASSERT_EQ(found.size(), 2u) << Describe(found);
   EXPECT_EQ(found[0].code, "add-missing");
   EXPECT_TRUE(found[0].fileAsGiven);
@@ -342,9 +410,16 @@ TEST(PackCheck, AddedFilesAreJudgedByTheirNames) {
 TEST(PackCheck, NearestSpellingAllowsOneSlipInShortWordsAndTwoInLongOnes) {
   const std::vector<std::string> keys = {"Titel", "Version", "ProgExe", "StartMenue", "Unistall"};
   const std::pair<const char*, const char*> cases[] = {
-      {"Title", "Titel"},    {"TITEL", "Titel"},          {"ProgExee", "ProgExe"}, {"PrgExee", "ProgExe"},
-      {"Uninstall", "Unistall"}, {"StartMenu", "StartMenue"}, {"Tit", ""},         {"Web", ""},
-      {"Versions", "Version"}, {"Verzion", "Version"},
+      {"Title", "Titel"},
+      {"TITEL", "Titel"},
+      {"ProgExee", "ProgExe"},
+      {"PrgExee", "ProgExe"},
+      {"Uninstall", "Unistall"},
+      {"StartMenu", "StartMenue"},
+      {"Tit", ""},
+      {"Web", ""},
+      {"Versions", "Version"},
+      {"Verzion", "Version"},
   };
   for (const auto& [word, nearest] : cases) EXPECT_EQ(NearestSpelling(word, keys), nearest) << word;
 }
@@ -376,7 +451,8 @@ struct Outcome {
 Outcome Command(const Package& package, const std::string& arguments) {
   const std::string out = (package.root() / "out.txt").string(), err = (package.root() / "err.txt").string();
   Outcome run;
-  const int status = std::system((std::string(BRINDOREL_PACK) + " " + arguments + " >'" + out + "' 2>'" + err + "'").c_str());
+  const int status =
+      std::system((std::string(BRINDOREL_PACK) + " " + arguments + " >'" + out + "' 2>'" + err + "'").c_str());
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.out = Read(out);
   run.err = Read(err);
@@ -426,14 +502,17 @@ TEST(PackCheckCommand, BuildRefusesOnAnErrorAndNotOnAWarning) {
   Outcome refused = Command(package, build);
   EXPECT_EQ(refused.status, 1);
   EXPECT_FALSE(fs::exists(output));
-  EXPECT_NE(refused.err.find("setup.ini:10: error: [Info] GUID 'acme' is not a GUID"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("setup.ini:10: error: [Info] GUID 'acme' is not a GUID"), std::string::npos)
+      << refused.err;
 }
 
 // A JSON object of strings, numbers and null, one a line: enough to read
 // back what the check writes.
 bool ParseJsonObject(const std::string& text, std::map<std::string, std::string>& fields) {
   std::size_t at = 0;
-  auto skip = [&] { while (at < text.size() && text[at] == ' ') ++at; };
+  auto skip = [&] {
+    while (at < text.size() && text[at] == ' ') ++at;
+  };
   auto string = [&](std::string& out) {
     if (at >= text.size() || text[at] != '"') return false;
     for (++at; at < text.size() && text[at] != '"'; ++at) {
