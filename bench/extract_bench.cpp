@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "core/installer_state.h"
-#include "core/settings.h"
-#include "package/installation.h"
+#include "install/settings.h"
+#include "install/installation.h"
 #include "package/package_reader.h"
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
@@ -81,13 +81,18 @@ double TimeInstallation(const std::string& workFolder, const std::string& folder
   brindorel::InstallerState state = PreparedState(workFolder);
   const brindorel::InterfaceTexts texts = brindorel::DefaultInterfaceTexts(state.settings.titel, state.settings.version);
   brindorel::RecordingSurface surface;
-  brindorel::WizardChoices choices;
-  choices.installDirText = folder;
+  brindorel::InstallChoices choices;
+  choices.installFolder = folder;
   choices.desktopIcon = true;
   const double start = Now();
-  const brindorel::InstallationResults results = brindorel::RunInstallation(state, texts, surface, choices, [] {});
+  const brindorel::InstallationOutcome outcome =
+      brindorel::RunInstallation({state.settings, choices, state.workFolder}, texts, surface, [] {});
   const double seconds = Now() - start;
-  if (!brindorel::InstallationComplete(results)) std::fprintf(stderr, "the installation run was incomplete\n");
+  if (!outcome.complete) std::fprintf(stderr, "the installation run was incomplete\n");
+  // What the run read of its own pass names what it registered.
+  brindorel::OpenIniFile(state.settingsPath);
+  brindorel::ReadInstallationSettings(brindorel::CurrentIniDocument(), state.settings);
+  brindorel::CloseIniFile();
   // The entry and the link are named by the ProgLink, here the fallback.
   const std::string name = state.settings.progLink;
   const std::string key = std::string(brindorel::kUninstallKeyBase) + (state.settings.guid.empty() ? name : state.settings.guid);

@@ -1,17 +1,25 @@
 // The builder's throughput: the files of the corpus list become the program/
-// folder of a package, built at each level. Prints one table; with --keep DIR
-// the package built at the best level is left there as Install.exe for the
-// extraction benchmark.
+// folder of a package, built at each level; then the corpus files compressed
+// as independent blocks on every processor (pack_compress), against gzip -9
+// and xz -9 -T1 on the same files, one process at a time and as many at once
+// as there are processors. Prints tables and, last, the goal rows (lines
+// starting "goal:"); with --keep DIR the package built at the best level is
+// left there as Install.exe for the extraction benchmark.
 //   pack_bench [corpus.list] [--keep DIR]
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
 #include <unistd.h>
 
+#include "package/block_encoder.h"
 #include "tools/pack/pack_builder.h"
+#include "tools/pack/pack_compress.h"
 
 namespace fs = std::filesystem;
 
@@ -93,6 +101,61 @@ int main(int argc, char** argv) {
       fs::copy_file(options.output, keep / "Install.exe", fs::copy_options::overwrite_existing, ec);
     }
   }
+
+  // The corpus files as independent blocks on every processor, against the
+  // command-line compressors on the same files.
+  std::vector<std::vector<std::uint8_t>> data;
+  std::vector<brindorel::pack::CompressInput> inputs;
+  std::ofstream names(root / "files.list");
+  for (const auto& entry : fs::directory_iterator(folder / "program")) {
+    std::ifstream f(entry.path(), std::ios::binary);
+    data.emplace_back((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    names << entry.path().string() << "\n";
+  }
+  names.close();
+  for (const auto& d : data) inputs.push_back({d.data(), d.size()});
+  const unsigned cores = brindorel::pack::ProcessorCount();
+  const double mb = double(input) / 1e6;
+  auto timeIt = [](auto&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  auto command = [&](const std::string& tool, unsigned processes) {
+    const std::string shell = "xargs -a '" + (root / "files.list").string() + "' -P " + std::to_string(processes) +
+                             " -I{} sh -c '" + tool + " -c \"{}\" > /dev/null'";
+    return timeIt([&] {
+      if (std::system(shell.c_str()) != 0) std::fprintf(stderr, "%s failed\n", tool.c_str());
+    });
+  };
+  std::printf("\nthe same files as independent blocks (pack_compress), and the command-line compressors\n\n");
+  std::printf("%-34s %9s %9s %12s\n", "", "seconds", "MB/s", "output");
+  double blockSeconds[2] = {0, 0};
+  const int blockLevels[2] = {brindorel::kBlockLevelFast, brindorel::kBlockLevelBest};
+  for (int i = 0; i < 2; ++i) {
+    std::size_t bytes = 0;
+    blockSeconds[i] = timeIt([&] {
+      for (const auto& b : brindorel::pack::CompressBlocks(inputs, blockLevels[i], cores)) bytes += b.size();
+    });
+    char label[64];
+    std::snprintf(label, sizeof label, "blocks %s, %u threads", i == 0 ? "fast" : "best", cores);
+    std::printf("%-34s %9.2f %9.1f %12zu\n", label, blockSeconds[i], mb / blockSeconds[i], bytes);
+  }
+  const double gzipOne = command("gzip -9", 1);
+  const double gzipAll = command("gzip -9", cores);
+  const double xzOne = command("xz -9 -T1", 1);
+  const double xzAll = command("xz -9 -T1", cores);
+  std::printf("%-34s %9.2f %9.1f\n", "gzip -9, one process", gzipOne, mb / gzipOne);
+  std::printf("%-34s %9.2f %9.1f\n", ("gzip -9, " + std::to_string(cores) + " at once").c_str(), gzipAll, mb / gzipAll);
+  std::printf("%-34s %9.2f %9.1f\n", "xz -9 -T1, one process", xzOne, mb / xzOne);
+  std::printf("%-34s %9.2f %9.1f\n", ("xz -9 -T1, " + std::to_string(cores) + " at once").c_str(), xzAll, mb / xzAll);
+  std::printf("\ngoal: builder best level (blocks on %u threads) / xz -9 -T1 speed: %.2f (goal >= 1.3; %.2f "
+              "against %u xz processes at once)\n",
+              cores, xzOne / blockSeconds[1], xzAll / blockSeconds[1], cores);
+  std::printf("goal: builder fast level (blocks on %u threads) / gzip -9 speed: %.2f (goal >= 5; %.2f against %u "
+              "gzip processes at once)\n",
+              cores, gzipOne / blockSeconds[0], gzipAll / blockSeconds[0], cores);
+
   std::error_code ec;
   fs::remove_all(root, ec);
   return 0;

@@ -4,7 +4,6 @@ namespace brindorel {
 
 const char* const kInstanceName = "{3C51A7D2-6E40-4B9A-8D17-5F2C9E0B4A63}";
 const char* const kWorkFolderName = "Brindorel\\";
-const char* const kProductKeyBase = "SOFTWARE\\Brindorel\\";
 
 std::string ProgramToStartAtExit(const InstallerState& state) {
   // Finish before the installation leaves InstallFolder empty: starting the

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/settings.h"
+#include "install/settings.h"
 #include "services/folder_rules.h"
 
 namespace brindorel {
@@ -15,7 +15,6 @@ namespace brindorel {
 extern const char* const kInstanceName;
 // Below the user's temporary folder.
 extern const char* const kWorkFolderName;   // "Brindorel\"
-extern const char* const kProductKeyBase;   // "SOFTWARE\Brindorel\"
 
 enum class WizardOutcome {
   Completed,  // the event loop ended and the window is closed

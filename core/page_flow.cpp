@@ -191,18 +191,15 @@ void PageFlow::EnterInstallPage(bool hideInfoPage) {
 // the working folder) or a start-menu name that leaves the programs folder
 // keeps the page, with a message naming the text.
 bool PageFlow::SettingsAcceptable() {
-  if (surface_.GetText(InstallDirField).empty())
-    surface_.SetText(InstallDirField, state_.settings.defaultInstallDir);
-  const std::string folder = surface_.GetText(InstallDirField);
-  std::string refused;
-  if (CheckInstallFolder(folder, state_.protectedFolders) != FolderProblem::None) {
-    refused = folder;
-  } else if (state_.settings.startMenu != 0) {
-    const std::string menu = surface_.GetText(MenuFolderField);
-    // An empty name is the program's own name at installation time.
-    if (!menu.empty() && !IsSafeMenuFolderName(menu)) refused = menu;
+  InstallChoices choices = ReadChoices(surface_);
+  const bool emptied = choices.installFolder.empty();
+  const ChoiceProblem problem = SettleChoices(choices, state_.settings, state_.protectedFolders);
+  if (emptied) surface_.SetText(InstallDirField, choices.installFolder);
+  if (problem == ChoiceProblem::None) {
+    choices_ = choices;
+    return true;
   }
-  if (refused.empty()) return true;
+  const std::string& refused = problem == ChoiceProblem::InstallFolder ? choices.installFolder : choices.menuFolder;
   actions_.ShowMessage(texts_.Get(TextId::Page03BadFolder) + "\n\n" + refused);
   return false;
 }
@@ -316,7 +313,10 @@ void PageFlow::Install() {
   surface_.Hide(InstallButton);
   surface_.Show(RunProgramBox);
   actions_.ProcessWaitingEvents();
-  actions_.RunInstallation();
+  const InstallationOutcome outcome = actions_.RunInstallation(choices_);
+  state_.installFolder = outcome.installFolder;
+  state_.installationIncomplete = !outcome.complete;
+  state_.packageDamaged = outcome.packageDamaged;
   state_.installationRan = true;
   surface_.SetText(InstallTitle, texts_.Get(TextId::Page05Titel2));
   surface_.SetText(InstallStatus,

@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "core/installer_state.h"
+#include "install/choices.h"
+#include "install/installation.h"
 #include "ui/control_surface.h"
 #include "ui/interface_texts.h"
-#include "ui/wizard_window.h"
 
 namespace brindorel {
 
@@ -76,8 +77,8 @@ class WizardActions {
   virtual std::string ChooseStartMenuFolder() = 0;
   // Lets the window handle every waiting message without acting on any.
   virtual void ProcessWaitingEvents() = 0;
-  // The installation sequence; sets InstallFolder and fills ProgressList.
-  virtual void RunInstallation() = 0;
+  // The installation sequence with the settled choices; fills ProgressList.
+  virtual InstallationOutcome RunInstallation(const InstallChoices& choices) = 0;
   virtual void OpenWebLink() = 0;
   // A message box over the wizard; returns when it is closed.
   virtual void ShowMessage(const std::string& text) = 0;
@@ -112,6 +113,7 @@ class PageFlow {
   const InterfaceTexts& texts_;
   TrackedSurface& surface_;
   WizardActions& actions_;
+  InstallChoices choices_;  // as the settings page last settled them
   bool installStarted_ = false;
 };
 

@@ -6,7 +6,7 @@
 #include "core/companions.h"
 #include "core/installer.h"
 #include "core/silent_install.h"
-#include "package/installation.h"
+#include "install/installation.h"
 #include "package/package_reader.h"
 #include "services/file_system.h"
 #include "services/folder_rules.h"
@@ -97,18 +97,19 @@ std::uint32_t RunSilentInstallation(InstallerState& state, const InstallerArgume
   if (arguments.noDesktop) surface.SetState(DesktopIconBox, 0);
   if (!arguments.installDir.empty()) surface.SetText(InstallDirField, arguments.installDir);
 
-  // The folder checks of the settings page.
+  // The choices, judged as the settings page judges them.
   state.protectedFolders =
       LookUpProtectedFolders([](std::int32_t id) { return GetSpecialFolder(id); }, state.workFolder);
-  const std::string folder = surface.GetText(InstallDirField);
-  if (CheckInstallFolder(folder, state.protectedFolders) != FolderProblem::None) {
-    failures.push_back("the install folder " + folder + " cannot be used");
-    return end(arguments.installDir.empty() ? kSilentFailed : kSilentBadArguments);
-  }
-  const std::string menu = surface.GetText(MenuFolderField);
-  if (state.settings.startMenu != 0 && !menu.empty() && !IsSafeMenuFolderName(menu)) {
-    failures.push_back("the start-menu folder " + menu + " cannot be used");
-    return end(kSilentFailed);
+  InstallChoices choices = ReadChoices(surface);
+  switch (SettleChoices(choices, state.settings, state.protectedFolders)) {
+    case ChoiceProblem::None:
+      break;
+    case ChoiceProblem::InstallFolder:
+      failures.push_back("the install folder " + choices.installFolder + " cannot be used");
+      return end(arguments.installDir.empty() ? kSilentFailed : kSilentBadArguments);
+    case ChoiceProblem::MenuFolder:
+      failures.push_back("the start-menu folder " + choices.menuFolder + " cannot be used");
+      return end(kSilentFailed);
   }
 
   // Nothing is touched while the program to install runs; no one is there
@@ -119,13 +120,14 @@ std::uint32_t RunSilentInstallation(InstallerState& state, const InstallerArgume
   }
 
   // WhileBR.exe keeps the user company beside the wizard: not started here.
-  const InstallationResults results =
-      brindorel::RunInstallation(state, texts, surface, ReadWizardChoices(surface), EventPump());
+  const InstallationOutcome outcome =
+      brindorel::RunInstallation({state.settings, choices, state.workFolder}, texts, surface, EventPump());
+  state.installFolder = outcome.installFolder;
   state.installationRan = true;
-  AddFailures(results, failures);
+  AddFailures(outcome.results, failures);
 
   RunAfterProgram(state);
-  return end(SilentExitFor(InstallationComplete(results), state.settings.reboot != 0));
+  return end(SilentExitFor(outcome.complete, state.settings.reboot != 0));
 }
 
 }  // namespace brindorel

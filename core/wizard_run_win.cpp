@@ -7,7 +7,7 @@
 #include "core/companions.h"
 #include "core/installer.h"
 #include "core/page_flow.h"
-#include "package/installation.h"
+#include "install/installation.h"
 #include "resources/resource_ids.h"
 #include "services/file_system.h"
 #include "services/folders.h"
@@ -27,7 +27,6 @@
 namespace brindorel {
 namespace {
 
-constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
 // The built-in header icon: the 32 x 32 image of our own icon resource, which
 // is also the program's icon.
@@ -147,19 +146,21 @@ class WindowsWizardActions : public WizardActions {
 
   // Progress lines and the RunProgramBox go through the page flow's surface,
   // so that its picture of the controls stays true.
-  void RunInstallation() override {
+  InstallationOutcome RunInstallation(const InstallChoices& choices) override {
     // Clicks during the installation are dropped; a close request is acted
     // on once it has finished.
     window_.HoldCloseRequests(true);
-    brindorel::RunInstallation(state_, texts_, surface_, ReadWizardChoices(surface_),
-                               [this] { window_.ProcessPendingMessages(); });
+    const InstallationOutcome outcome =
+        brindorel::RunInstallation({state_.settings, choices, state_.workFolder}, texts_, surface_,
+                                   [this] { window_.ProcessPendingMessages(); });
     window_.ProcessPendingMessages();
     window_.HoldCloseRequests(false);
+    return outcome;
   }
 
   void OpenWebLink() override {
     // RunDll32.exe by its full path in the system folder, never through the search path.
-    const std::string system = GetSpecialFolder(-2);
+    const std::string system = GetSpecialFolder(kSystemFolderId);
     if (system.empty()) return;
     const std::string program = system + "rundll32.exe";
     StartProgram(program, "Url.dll,FileProtocolHandler " + window_.GetText(WebLink), "", 0);

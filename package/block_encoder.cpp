@@ -13,7 +13,9 @@
 #include "package/block_encoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <memory>
 
 #include "package/block_decoder.h"
 
@@ -21,25 +23,18 @@ namespace brindorel {
 namespace {
 
 constexpr std::size_t kLiteralStretch = 1024;
+constexpr std::size_t kStretchLookback = kBlockStretch;
+// The last index at a stretch's start: unknown (no repeat before a distance).
+constexpr std::uint32_t kUnknownIndex = 0xFFFFFFFFu;
 constexpr std::size_t kParseChunk = 64 * 1024;
 constexpr std::uint32_t kInfinite = std::numeric_limits<std::uint32_t>::max() / 4;
 
 // ---- costs in bits ----
 
-inline unsigned FloorLog2(std::uint64_t v) {
-  unsigned r = 0;
-  while (v >>= 1) ++r;
-  return r;
+inline unsigned FloorLog2(std::uint64_t v) {  // v >= 1
+  return 63u - unsigned(__builtin_clzll(v));
 }
 inline std::uint32_t GammaBits(std::uint64_t v) { return 2 * FloorLog2(v); }  // v >= 2
-
-inline std::uint32_t LengthBonus(std::uint32_t distance) {
-  if (distance < 0x80) return 4;
-  if (distance < 639) return 0;
-  if (distance < 0x37FF) return 1;
-  if (distance < 0x10000) return 2;
-  return 3;
-}
 
 // Smallest length a long match with a newly sent distance can carry.
 inline std::uint32_t LongMinLength(std::uint32_t distance) { return LengthBonus(distance) + 2; }
@@ -83,11 +78,11 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
   LiteralMode prev{8, 0};
   for (std::size_t start = 0; start < size; start += kLiteralStretch) {
     std::size_t end = std::min(size, start + kLiteralStretch);
-    unsigned lo = 255, hi = 0;
+    std::uint8_t lo = 255, hi = 0;  // over the non-zero bytes (zeros have codes of their own)
     for (std::size_t i = start; i < end; ++i) {
-      if (data[i] == 0) continue;
-      lo = std::min<unsigned>(lo, data[i]);
-      hi = std::max<unsigned>(hi, data[i]);
+      const std::uint8_t b = data[i];
+      lo = std::min<std::uint8_t>(lo, std::uint8_t(b == 0 ? 255 : b));
+      hi = std::max<std::uint8_t>(hi, b);
     }
     LiteralMode m{8, 0};
     if (lo > hi) {
@@ -96,7 +91,7 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
       if (prev.width == 7 && lo >= prev.offset && hi - prev.offset < 0x80)
         m = prev;
       else
-        m = LiteralMode{7, std::min(lo, 0x80u)};
+        m = LiteralMode{7, std::min<unsigned>(lo, 0x80u)};
     }
     modes.push_back(m);
     prev = m;
@@ -104,30 +99,59 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
   return modes;
 }
 
-// ---- match finder: hash chains over the whole input ----
+// Bytes a and b have in common, at most limit; eight at a time.
+inline std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+  std::size_t n = 0;
+  while (limit - n >= 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return n + unsigned(__builtin_ctzll(x ^ y)) / 8;
+#else
+      break;
+#endif
+    }
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
 
+// ---- match finder: hash chains over the input, within the reach ----
+
+// Matches reach at most `reach` bytes back. When the input is larger than
+// the block window, the chains are kept for the window only (a ring): a
+// link of a position further back than the reach is never followed.
+// Tables hold position + 1, so that 0 is "none" and one comparison ends a
+// chain both at its end and at the reach.
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t* data, std::size_t size)
-      : data_(data), size_(size), head_(std::size_t(1) << kHashBits, kNone),
-        prev_(size, kNone), head2_(65536, kNone) {}
+  // Finds matches for positions from `base` on
+  // (inserted in order, up to `last`) within data[0, size).
+  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach)
+      : data_(data), size_(size), base_(base), reach_(reach),
+        ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        head_(std::size_t(1) << kHashBits, 0),
+        prev_(last - base > kBlockWindowSize ? kBlockWindowSize : last - base, 0), head2_(65536, 0) {}
+
+  std::size_t Reach() const { return reach_; }
 
   // Adds position p (which must be the next one not yet added).
   void Insert(std::size_t p) {
     if (p + 2 < size_) {
       std::uint32_t h = Hash3(p);
-      prev_[p] = head_[h];
-      head_[h] = std::uint32_t(p);
+      prev_[(p - base_) & ringMask_] = head_[h];
+      head_[h] = std::uint32_t(p + 1);
+      head2_[Pair(p)] = std::uint32_t(p + 1);
+    } else if (p + 1 < size_) {
+      head2_[Pair(p)] = std::uint32_t(p + 1);
     }
-    if (p + 1 < size_) head2_[Pair(p)] = std::uint32_t(p);
   }
 
   std::size_t MatchLength(std::size_t p, std::size_t distance, std::size_t limit) const {
-    const std::uint8_t* a = data_ + p;
-    const std::uint8_t* b = a - distance;
-    std::size_t n = 0;
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
+    return CommonLength(data_ + p, data_ + p - distance, limit);
   }
 
   // Calls found(distance, length) for candidates of growing length at p
@@ -137,24 +161,26 @@ class MatchFinder {
             F&& found) const {
     if (limit < 2) return;
     std::size_t best = 1;
+    const std::uint8_t* const a = data_ + p;
     std::uint32_t c2 = head2_[Pair(p)];
-    if (c2 != kNone && p - c2 < 0x80) {
-      std::size_t n = MatchLength(p, p - c2, limit);
+    if (c2 != 0 && p + 1 - c2 < 0x80) {
+      std::size_t n = CommonLength(a, data_ + c2 - 1, limit);
       if (n >= 2) {
-        found(std::uint32_t(p - c2), std::uint32_t(n));
+        found(std::uint32_t(p + 1 - c2), std::uint32_t(n));
         best = n;
       }
     }
     if (limit < 3 || best >= niceLength || best >= limit) return;
+    // Stored values at or below `floor` are none or beyond the reach.
+    const std::size_t floor = p - base_ > reach_ ? p - reach_ : base_;
     std::uint32_t c = head_[Hash3(p)];
-    for (unsigned depth = 0; c != kNone && depth < chainDepth; ++depth, c = prev_[c]) {
-      const std::uint8_t* a = data_ + p;
-      const std::uint8_t* b = data_ + c;
+    for (unsigned depth = 0; c > floor && depth < chainDepth; ++depth, c = prev_[(c - 1 - base_) & ringMask_]) {
+      const std::uint8_t* b = data_ + c - 1;
       if (b[best] != a[best] || b[0] != a[0]) continue;
-      std::size_t n = MatchLength(p, p - c, limit);
+      std::size_t n = CommonLength(a, b, limit);
       if (n > best) {
         best = n;
-        found(std::uint32_t(p - c), std::uint32_t(n));
+        found(std::uint32_t(p + 1 - c), std::uint32_t(n));
         if (n >= niceLength || n == limit) break;
       }
     }
@@ -162,7 +188,6 @@ class MatchFinder {
 
  private:
   static constexpr unsigned kHashBits = 17;
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   std::uint32_t Hash3(std::size_t p) const {
     std::uint32_t v = std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8) |
                       (std::uint32_t(data_[p + 2]) << 16);
@@ -172,9 +197,133 @@ class MatchFinder {
 
   const std::uint8_t* data_;
   std::size_t size_;
+  std::size_t base_;
+  std::size_t reach_;
+  std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
   std::vector<std::uint32_t> prev_;
   std::vector<std::uint32_t> head2_;
+};
+
+// Binary trees for the best level: the positions with the same three-byte
+// hash form a tree sorted by the bytes that follow them (up to the nice
+// length), so one walk from the newest finds the longest match at every
+// distance step and re-links the tree with the current position as its
+// root. The walk is cut after kTreeCut nodes. Same interface as
+// MatchFinder; Find also inserts the position.
+class TreeFinder {
+ public:
+  TreeFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach,
+             std::size_t nice)
+      : data_(data), size_(size), base_(base), reach_(reach), nice_(nice),
+        ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
+        head_(std::size_t(1) << kHashBits, 0),
+        sons_(2 * (last - base > kBlockWindowSize ? kBlockWindowSize : last - base), 0), head2_(65536, 0),
+        next_(base) {}
+
+  std::size_t Reach() const { return reach_; }
+
+  std::size_t MatchLength(std::size_t p, std::size_t distance, std::size_t limit) const {
+    return CommonLength(data_ + p, data_ + p - distance, limit);
+  }
+
+  // Inserts p unless Find did already.
+  void Insert(std::size_t p) {
+    if (p < next_) return;
+    Walk(p, [](std::uint32_t, std::uint32_t) {});
+  }
+
+  // Calls found(distance, length) for candidates of growing length at p, at
+  // most `limit` bytes long, and inserts p.
+  template <typename F>
+  void Find(std::size_t p, std::size_t limit, unsigned, std::size_t, F&& found) {
+    std::size_t best = 1;
+    if (limit >= 2 && p + 1 < size_) {
+      const std::uint32_t c2 = head2_[Pair(p)];
+      if (c2 != 0 && p + 1 - c2 < 0x80) {
+        const std::size_t n = CommonLength(data_ + p, data_ + c2 - 1, limit);
+        if (n >= 2) {
+          found(std::uint32_t(p + 1 - c2), std::uint32_t(n));
+          best = n;
+        }
+      }
+    }
+    Walk(p, [&](std::uint32_t distance, std::uint32_t length) {
+      const std::size_t n = length < limit ? length : limit;
+      if (n > best) {
+        best = n;
+        found(distance, std::uint32_t(n));
+      }
+    });
+  }
+
+ private:
+  static constexpr unsigned kHashBits = 18;
+  static constexpr unsigned kTreeCut = 48;
+
+  template <typename F>
+  void Walk(std::size_t p, F&& report) {
+    next_ = p + 1;
+    if (p + 1 < size_) head2_[Pair(p)] = std::uint32_t(p + 1);
+    if (p + 2 >= size_) return;
+    const std::size_t lenLimit = std::min(nice_, size_ - p);
+    const std::uint8_t* const cur = data_ + p;
+    const std::uint32_t h = Hash3(p);
+    std::uint32_t match = head_[h];
+    head_[h] = std::uint32_t(p + 1);
+    std::uint32_t* ptr0 = &sons_[2 * ((p - base_) & ringMask_) + 1];
+    std::uint32_t* ptr1 = &sons_[2 * ((p - base_) & ringMask_)];
+    std::size_t len0 = 0, len1 = 0;
+    const std::size_t floor = p - base_ > reach_ ? p - reach_ : base_;
+    for (unsigned cut = kTreeCut;; --cut) {
+      if (match <= floor || cut == 0) {
+        *ptr0 = *ptr1 = 0;
+        return;
+      }
+      const std::size_t m = match - 1;
+      std::uint32_t* const pair = &sons_[2 * ((m - base_) & ringMask_)];
+      const std::uint8_t* const pb = data_ + m;
+      std::size_t len = std::min(len0, len1);
+      if (pb[len] == cur[len]) {
+        len += CommonLength(cur + len, pb + len, lenLimit - len);
+        report(std::uint32_t(p - m), std::uint32_t(len));
+        if (len == lenLimit) {  // equal as far as the tree looks: p takes m's place
+          *ptr1 = pair[0];
+          *ptr0 = pair[1];
+          return;
+        }
+      }
+      if (pb[len] < cur[len]) {
+        *ptr1 = match;
+        ptr1 = pair + 1;
+        match = *ptr1;
+        len1 = len;
+      } else {
+        *ptr0 = match;
+        ptr0 = pair;
+        match = *ptr0;
+        len0 = len;
+      }
+    }
+  }
+
+  std::uint32_t Hash3(std::size_t p) const {
+    std::uint32_t v = std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8) |
+                      (std::uint32_t(data_[p + 2]) << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  std::uint32_t Pair(std::size_t p) const { return std::uint32_t(data_[p]) | (std::uint32_t(data_[p + 1]) << 8); }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t base_;
+  std::size_t reach_;
+  std::size_t nice_;
+  std::size_t ringMask_;
+  std::vector<std::uint32_t> head_;
+  std::vector<std::uint32_t> sons_;  // two links (smaller, larger) per position
+  std::vector<std::uint32_t> head2_;
+  std::size_t next_;  // the next position not inserted
 };
 
 // Everything the parsers need about one position's cheap one-byte codes.
@@ -183,6 +332,31 @@ struct Context {
   std::size_t size;
   const std::vector<LiteralMode>* modes;
 
+  // The smallest distance of at most kNearMaxDistance at which byte b
+  // stands before p, or 0: sixteen bytes at a time, looking for zero
+  // bytes of (bytes XOR b) from the nearest end.
+  std::uint32_t NearestCopy(std::size_t p, std::uint8_t b) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (p >= 16) {
+      const std::uint64_t ones = 0x0101010101010101ull, lows = 0x7F7F7F7F7F7F7F7Full;
+      auto zeroBytes = [&](std::uint64_t x) {  // top bit set in each zero byte, exactly
+        return ~(((x & lows) + lows) | x | lows);
+      };
+      std::uint64_t hi, lo;
+      std::memcpy(&hi, data + p - 8, 8);
+      std::memcpy(&lo, data + p - 16, 8);
+      std::uint64_t m = zeroBytes(hi ^ (b * ones));
+      if (m != 0) return 8 - (63 - unsigned(__builtin_clzll(m))) / 8;
+      m = zeroBytes(lo ^ (b * ones)) & ~0xFFFFull;  // distances 15 and 16 are too far
+      if (m != 0) return 16 - (63 - unsigned(__builtin_clzll(m))) / 8;
+      return 0;
+    }
+#endif
+    for (std::uint32_t d = 1; d <= kNearMaxDistance && d <= p; ++d)
+      if (data[p - d] == b) return d;
+    return 0;
+  }
+
   // Cheapest one-byte token at p (always exists: zero byte, near copy or literal).
   Token OneByte(std::size_t p, std::uint32_t* bits) const {
     std::uint8_t b = data[p];
@@ -190,11 +364,9 @@ struct Context {
       *bits = kNearBits;
       return Token{kZero, 0, 1};
     }
-    for (std::uint32_t d = 1; d <= 14 && d <= p; ++d) {
-      if (data[p - d] == b) {
-        *bits = kNearBits;
-        return Token{kNear, d, 1};
-      }
+    if (std::uint32_t d = NearestCopy(p, b)) {
+      *bits = kNearBits;
+      return Token{kNear, d, 1};
     }
     const LiteralMode& m = (*modes)[p / kLiteralStretch];
     *bits = Encodable(m, b) ? 1 + m.width : 1 + 8 + 18;  // width switch and back, priced roughly
@@ -220,12 +392,26 @@ inline std::uint32_t MatchBits(std::uint32_t distance, std::uint32_t length, uns
   return LongBits(distance, length, indexWidth);
 }
 
+// Distances are counted in buckets of their top four bits (an eighth of an
+// octave), each priced as its bucket's middle: close enough to choose a
+// width, and cheap for any number of distances.
 unsigned ChooseIndexWidth(const std::vector<std::uint32_t>& distances, unsigned current) {
   if (distances.empty()) return current;
+  std::uint32_t counts[32][8] = {};
+  for (std::uint32_t d : distances) {
+    const unsigned e = FloorLog2(d);
+    const unsigned m = e >= 3 ? (d >> (e - 3)) & 7u : (d << (3 - e)) & 7u;
+    ++counts[e][m];
+  }
   auto total = [&](unsigned w) {
-    std::uint64_t s = 0;
-    for (std::uint32_t d : distances) s += LongDistanceBits(d, w);
-    return s;
+    std::uint64_t sum = 0;
+    for (unsigned e = 0; e < 32; ++e)
+      for (unsigned m = 0; m < 8; ++m) {
+        if (counts[e][m] == 0) continue;
+        const std::uint64_t middle = e >= 4 ? (std::uint64_t(16 + 2 * m + 1) << (e - 4)) : (std::uint64_t(1) << e);
+        sum += std::uint64_t(counts[e][m]) * LongDistanceBits(std::uint32_t(middle), w);
+      }
+    return sum;
   };
   unsigned best = current;
   std::uint64_t bestBits = total(current);
@@ -244,30 +430,45 @@ unsigned ChooseIndexWidth(const std::vector<std::uint32_t>& distances, unsigned 
 // change the last index that later repeat matches use.
 void UseRawRuns(std::vector<Token>& tokens, std::size_t from, const std::vector<LiteralMode>& modes,
                 std::size_t pos, unsigned indexWidth) {
-  std::vector<Token> out(tokens.begin(), tokens.begin() + std::ptrdiff_t(from));
-  std::size_t i = from;
-  while (i < tokens.size()) {
-    std::size_t covered = 0, bits = 0, j = i;
-    bool movable = true;
-    while (j < tokens.size() && covered < 256) {
-      const Token& t = tokens[j];
+  // A window of tokens [i, j) slides over the list: its bytes, bits and
+  // the number of tokens in it that must stay.
+  const std::size_t n = tokens.size();
+  std::vector<std::uint32_t> cost(n - from);
+  {
+    std::size_t at = pos;
+    for (std::size_t k = from; k < n; ++k) {
+      const Token& t = tokens[k];
+      std::uint32_t bits = 0;
       switch (t.kind) {
-        case kLiteral: bits += 1 + modes[(pos + covered) / kLiteralStretch].width; break;
-        case kZero: case kNear: bits += kNearBits; break;
-        case kRepeat: bits += RepeatBits(t.length); break;
-        case kRaw: bits += kRawBits; break;
-        case kShort: case kLong: movable = false; bits += LongBits(t.distance, t.length, indexWidth); break;
+        case kLiteral: bits = 1 + modes[at / kLiteralStretch].width; break;
+        case kZero: case kNear: bits = kNearBits; break;
+        case kRepeat: bits = RepeatBits(t.length); break;
+        case kRaw: bits = kRawBits; break;
+        case kShort: bits = kShortBits; break;
+        case kLong: bits = LongBits(t.distance, t.length, indexWidth); break;
       }
-      if (!movable) break;
-      covered += t.length;
+      cost[k - from] = bits;
+      at += t.length;
+    }
+  }
+  auto fixed = [&](std::size_t k) { return tokens[k].kind == kShort || tokens[k].kind == kLong; };
+  std::vector<Token> out(tokens.begin(), tokens.begin() + std::ptrdiff_t(from));
+  std::size_t i = from, j = from, covered = 0, bits = 0, fixedCount = 0;
+  while (i < n) {
+    while (j < n && covered < kRawRunBytes) {
+      covered += tokens[j].length;
+      bits += cost[j - from];
+      fixedCount += fixed(j) ? 1 : 0;
       ++j;
     }
-    if (movable && covered == 256 && bits > kRawBits) {
-      out.push_back(Token{kRaw, 0, 256});
-      pos += 256;
+    if (fixedCount == 0 && covered == kRawRunBytes && bits > kRawBits) {
+      out.push_back(Token{kRaw, 0, std::uint32_t(kRawRunBytes)});
       i = j;
+      covered = bits = fixedCount = 0;
     } else {
-      pos += tokens[i].length;
+      covered -= tokens[i].length;
+      bits -= cost[i - from];
+      fixedCount -= fixed(i) ? 1 : 0;
       out.push_back(tokens[i++]);
     }
   }
@@ -295,7 +496,7 @@ void ParseLazy(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_
       int gain = int(length * oneByte) - int(cost);
       if (gain > pick.gain) pick = Pick{distance, length, kind, gain};
     };
-    if (last <= p && limit >= 2) {
+    if (last <= p && last <= mf.Reach() && limit >= 2) {
       std::size_t n = mf.MatchLength(p, last, limit);
       if (n >= 2) consider(last, std::uint32_t(n));
     }
@@ -359,19 +560,21 @@ struct Arrival {
   Token token{kLiteral, 0, 0};
 };
 
-void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_t end,
+template <typename Finder>
+void ParseOptimal(const Context& cx, Finder& mf, std::size_t begin, std::size_t end,
                   unsigned indexWidth, std::uint32_t& lastIndex, std::vector<Token>& tokens) {
   const std::size_t n = end - begin;
   std::vector<Arrival> arr((n + 1) * kArrivals);
   auto at = [&](std::size_t p, int slot) -> Arrival& { return arr[(p - begin) * kArrivals + slot]; };
   auto offer = [&](std::size_t p, std::uint32_t cost, std::uint32_t last, std::size_t from, int fromSlot,
                    Token t) {
+    // An empty slot has last index 0, which no arrival has (distances are
+    // at least 1, the unknown index is all ones).
     Arrival* slots = &at(p, 0);
     int worst = 0;
     for (int i = 0; i < kArrivals; ++i) {
-      if (slots[i].cost < kInfinite && slots[i].lastIndex == last) {
-        if (cost < slots[i].cost)
-          slots[i] = Arrival{cost, last, std::uint32_t(from), std::uint8_t(fromSlot), t};
+      if (slots[i].lastIndex == last) {
+        if (cost < slots[i].cost) slots[i] = Arrival{cost, last, std::uint32_t(from), std::uint8_t(fromSlot), t};
         return;
       }
       if (slots[i].cost > slots[worst].cost) worst = i;
@@ -404,7 +607,7 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
       offer(p + 1, a.cost + oneBits, a.lastIndex, p, s, one);
       if (limit >= 256) offer(p + 256, a.cost + kRawBits, a.lastIndex, p, s, Token{kRaw, 0, 256});
       // Repeat of this arrival's last index.
-      if (a.lastIndex <= p) {
+      if (a.lastIndex <= p && a.lastIndex <= mf.Reach()) {
         std::size_t rl = mf.MatchLength(p, a.lastIndex, limit);
         for (std::size_t len = rl >= kNiceLength ? rl : 2; len <= rl; ++len)
           offer(p + len, a.cost + RepeatBits(std::uint32_t(len)), a.lastIndex, p, s,
@@ -419,12 +622,13 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
       const std::uint32_t base = at(p, bestSlot).cost;
       std::uint32_t prevLen = 1;
       for (const Candidate& c : found) {
+        const std::uint32_t distanceBits = base + LongDistanceBits(c.distance, indexWidth);
+        const std::uint32_t bonus = LengthBonus(c.distance);
         for (std::uint32_t len = takeWhole ? c.length : prevLen + 1; len <= c.length; ++len) {
           if (c.distance < 0x80 && len <= 5)
             offer(p + len, base + kShortBits, c.distance, p, bestSlot, Token{kShort, c.distance, len});
-          if (len >= LongMinLength(c.distance))
-            offer(p + len, base + LongBits(c.distance, len, indexWidth), c.distance, p, bestSlot,
-                  Token{kLong, c.distance, len});
+          if (len >= bonus + 2)
+            offer(p + len, distanceBits + GammaBits(len - bonus), c.distance, p, bestSlot, Token{kLong, c.distance, len});
         }
         prevLen = c.length;
       }
@@ -435,7 +639,7 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
       // Only the arrivals at p + longest matter now; carry them forward.
       std::size_t q = p + longest;
       for (std::size_t r = p + 1; r < q; ++r)
-        for (int s = 0; s < kArrivals; ++s) at(r, s).cost = kInfinite;
+        for (int s = 0; s < kArrivals; ++s) at(r, s) = Arrival{};
       p = q - 1;
     }
   }
@@ -459,37 +663,61 @@ void ParseOptimal(const Context& cx, MatchFinder& mf, std::size_t begin, std::si
 
 // ---- emitter ----
 
+// The gamma codes of 2 to 127: the bits (up to 12) above 4 bits of length.
+struct GammaCodes {
+  std::uint16_t codes[128];
+  constexpr GammaCodes() : codes() {
+    for (unsigned v = 2; v < 128; ++v) {
+      unsigned top = 0;
+      while ((v >> (top + 1)) != 0) ++top;
+      unsigned pattern = 0;
+      for (unsigned i = top; i-- > 0;) pattern = (pattern << 2) | (((v >> i) & 1u) << 1) | (i > 0 ? 1u : 0u);
+      codes[v] = std::uint16_t((pattern << 4) | (2 * top));
+    }
+  }
+};
+constexpr GammaCodes kGammaCodes;
+
 class BitWriter {
  public:
   explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-  void Put(std::uint32_t value, unsigned n) {  // n <= 32, most significant first
-    for (unsigned i = n; i-- > 0;) Bit((value >> i) & 1u);
+  void Put(std::uint32_t value, unsigned n) {  // n <= 32, value below 2^n
+    acc_ = (acc_ << n) | value;
+    used_ += n;
+    if (used_ >= 32) {
+      used_ -= 32;
+      Word(std::uint32_t(acc_ >> used_));
+    }
   }
-  void Bit(unsigned b) {
-    word_ = (word_ << 1) | b;
-    if (++used_ == 32) Flush();
-  }
-  void Gamma(std::uint64_t v) {  // v >= 2
+  void Bit(unsigned b) { Put(b, 1); }
+  void Gamma(std::uint64_t v) {  // v >= 2: (data, continue) pairs below the top bit
+    if (v < 128) {
+      const std::uint16_t code = kGammaCodes.codes[v];
+      Put(code >> 4, code & 15u);
+      return;
+    }
     unsigned top = FloorLog2(v);
-    for (unsigned i = top; i-- > 0;) {
-      Bit(unsigned(v >> i) & 1u);
-      Bit(i > 0 ? 1u : 0u);
+    while (top > 0) {
+      const unsigned pairs = top < 16 ? top : 16;
+      std::uint32_t pattern = 0;
+      for (unsigned i = top; i-- > top - pairs;)
+        pattern = (pattern << 2) | (std::uint32_t((v >> i) & 1u) << 1) | (i > 0 ? 1u : 0u);
+      Put(pattern, 2 * pairs);
+      top -= pairs;
     }
   }
   void Finish() {
-    if (used_ == 0) return;
-    word_ <<= 32 - used_;
-    Flush();
+    if (used_ != 0) Put(0, 32 - used_);
   }
 
  private:
-  void Flush() {
-    for (int i = 0; i < 4; ++i) out_.push_back(std::uint8_t(word_ >> (8 * i)));
-    word_ = 0;
-    used_ = 0;
+  void Word(std::uint32_t w) {
+    const std::uint8_t bytes[4] = {std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(w >> 16),
+                                   std::uint8_t(w >> 24)};
+    out_.insert(out_.end(), bytes, bytes + 4);
   }
   std::vector<std::uint8_t>& out_;
-  std::uint32_t word_ = 0;
+  std::uint64_t acc_ = 0;
   unsigned used_ = 0;
 };
 
@@ -499,22 +727,23 @@ struct Emitter {
   const std::vector<LiteralMode>& modes;
   std::size_t pos = 0;
   LiteralMode mode{0, 0};
-  unsigned indexWidth = 8;
+  unsigned indexWidth = kInitialIndexWidth;
 
+  void Prefix(CodePrefix prefix) { w.Put(prefix.bits, prefix.length); }
   void SetMode(const LiteralMode& m) {
-    w.Put(0b001, 3);
-    w.Put(0, 4);
+    Prefix(kNearPrefix);
+    w.Put(0, kNearValueBits);
     w.Bit(0);
     w.Bit(m.width == 8 ? 1 : 0);
-    if (m.width == 7) w.Put(m.offset, 8);
+    if (m.width == 7) w.Put(m.offset, kLiteralOffsetBits);
     mode = m;
   }
-  void SetIndexWidth(unsigned width) {
-    unsigned n = width < 16 ? 1 : width < 32 ? 2 : 3;
-    w.Put(0b000, 3);
-    w.Put(0, 7);
-    w.Put(n, 2);
-    w.Put(width, n + 3);
+  void SetIndexWidth(unsigned width) {  // up to 63
+    const unsigned n = width < 16 ? 1 : width < 32 ? 2 : 3;
+    Prefix(kShortPrefix);
+    w.Put(0, kShortDistanceBits);
+    w.Put(n, kShortCountBits);
+    w.Put(width, n + kIndexWidthBase);
     indexWidth = width;
   }
   void Literal(std::uint8_t b) {
@@ -523,16 +752,19 @@ struct Emitter {
     else if (mode.width != want.width || mode.offset != want.offset) {
       if (Encodable(want, b)) SetMode(want);
     }
-    w.Bit(1);
+    Prefix(kLiteralPrefix);
     w.Put(std::uint8_t(b - mode.offset), mode.width);
   }
   void Raw(std::size_t runs) {
-    w.Put(0b001, 3);
-    w.Put(0, 4);
+    Prefix(kNearPrefix);
+    w.Put(0, kNearValueBits);
     w.Bit(1);
     for (std::size_t r = 0; r < runs; ++r) {
-      for (std::size_t i = 0; i < 256; ++i) w.Put(data[pos + i], 8);
-      pos += 256;
+      for (std::size_t i = 0; i < kRawRunBytes; i += 4)
+        w.Put(std::uint32_t(data[pos + i]) << 24 | std::uint32_t(data[pos + i + 1]) << 16 |
+                  std::uint32_t(data[pos + i + 2]) << 8 | data[pos + i + 3],
+              32);
+      pos += kRawRunBytes;
       w.Bit(r + 1 < runs ? 1 : 0);
     }
   }
@@ -554,25 +786,26 @@ struct Emitter {
       }
       switch (k.kind) {
         case kZero:
-          w.Put(0b0010001, 7);
+          Prefix(kNearPrefix);
+          w.Put(kNearZeroByte, kNearValueBits);
           break;
         case kNear:
-          w.Put(0b001, 3);
-          w.Put(k.distance + 1, 4);
+          Prefix(kNearPrefix);
+          w.Put(k.distance + 1, kNearValueBits);
           break;
         case kShort:
-          w.Put(0b000, 3);
-          w.Put(k.distance, 7);
-          w.Put(k.length - 2, 2);
+          Prefix(kShortPrefix);
+          w.Put(k.distance, kShortDistanceBits);
+          w.Put(k.length - kShortMinLength, kShortCountBits);
           break;
         case kRepeat:
-          w.Put(0b01, 2);
-          w.Gamma(2);
+          Prefix(kLongPrefix);
+          w.Gamma(kRepeatGamma);
           w.Gamma(k.length);
           break;
         case kLong:
-          w.Put(0b01, 2);
-          w.Gamma((std::uint64_t(k.distance) >> indexWidth) + 3);
+          Prefix(kLongPrefix);
+          w.Gamma((std::uint64_t(k.distance) >> indexWidth) + kLongGammaBase);
           if (indexWidth > 0) w.Put(k.distance & ((1u << indexWidth) - 1), indexWidth);
           w.Gamma(k.length - LengthBonus(k.distance));
           break;
@@ -586,56 +819,163 @@ struct Emitter {
   }
 };
 
-void StoreLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
+// One stretch: positions [begin, end), parsed with a match finder that
+// first takes in up to kStretchLookback bytes before it (so matches reach
+// back across the boundary). Every stretch but the first starts with the
+// last index unknown: its first match sends a distance, whatever the
+// stretch before it ended with, so stretches do not depend on each other.
+struct Stretch {
+  std::size_t begin = 0, end = 0;
+  std::vector<Token> tokens;
+  std::vector<std::size_t> chunkEnds;  // token count at the end of each chunk
+};
 
 }  // namespace
 
-std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
-  if (data == nullptr) size = 0;
-  if ((std::uint64_t(size) >> 32) != 0) return {};  // the header holds a 32-bit size
-  std::vector<std::uint8_t> out(kBlockHeaderSize, 0);
-  out[0] = 'J';
-  out[1] = 'C';
-  StoreLe32(out.data() + 2, std::uint32_t(size));
-  StoreLe32(out.data() + 6, BlockChecksum(data, size));
-  out.reserve(kBlockHeaderSize + size + size / 64 + 64);
+struct BlockCompressor::State {
+  const std::uint8_t* data_;
+  std::size_t size_;
+  int level_;
+  bool tooLarge_ = false;
+  std::vector<std::unique_ptr<Stretch>> stretches_;
+  std::vector<LiteralMode> modes_;
+  // Writing, stretch by stretch in order.
+  std::vector<std::uint8_t> out_;
+  std::unique_ptr<BitWriter> bits_;
+  std::unique_ptr<Emitter> emitter_;
+  std::size_t written_ = 0;  // stretches written
+};
 
-  BitWriter bw(out);
-  std::vector<LiteralMode> modes = PlanLiteralModes(data, size);
-  Emitter em{bw, data, modes};
-  // A width code first, so that the stream is complete even without literals.
-  em.SetMode(modes.empty() ? LiteralMode{8, 0} : modes[0]);
+BlockCompressor::BlockCompressor(const std::uint8_t* data, std::size_t size, int level) : state_(new State) {
+  State& s = *state_;
+  s.data_ = data == nullptr ? nullptr : data;
+  s.size_ = data == nullptr ? 0 : size;
+  s.level_ = level;
+  if ((std::uint64_t(s.size_) >> 32) != 0) {
+    s.tooLarge_ = true;
+    return;
+  }
+  const std::size_t count = s.size_ <= kBlockStretch ? 1 : (s.size_ + kBlockStretch - 1) / kBlockStretch;
+  for (std::size_t k = 0; k < count; ++k) {
+    auto stretch = std::make_unique<Stretch>();
+    stretch->begin = k * kBlockStretch;
+    stretch->end = std::min(s.size_, stretch->begin + kBlockStretch);
+    if (count == 1) stretch->end = s.size_;
+    s.stretches_.push_back(std::move(stretch));
+  }
+  s.modes_ = PlanLiteralModes(s.data_, s.size_);
+}
 
-  if (size > 0) {
-    MatchFinder mf(data, size);
-    Context cx{data, size, &modes};
-    std::uint32_t lastIndex = 1;
-    unsigned chainDepth = level <= 1 ? 8 : unsigned(8 + 8 * std::min(level, 8));
-    std::vector<Token> tokens;
-    std::vector<std::uint32_t> distances;
-    for (std::size_t begin = 0; begin < size; begin += kParseChunk) {
-      std::size_t end = std::min(size, begin + kParseChunk);
+BlockCompressor::~BlockCompressor() = default;
+
+std::size_t BlockCompressor::StretchCount() const { return state_->stretches_.size(); }
+
+void BlockCompressor::ParseStretch(std::size_t k) {
+  const State& s = *state_;
+  if (k >= s.stretches_.size() || s.size_ == 0) return;
+  Stretch& st = *s.stretches_[k];
+  // Entries larger than the window the installer streams with keep their
+  // matches inside it, so that it never reads back from the file.
+  const std::size_t reach = s.size_ > kBlockWindowSize ? kBlockWindowReach : s.size_;
+  const std::size_t lookback = std::min({st.begin, reach, kStretchLookback});
+  Context cx{s.data_, s.size_, &s.modes_};
+  std::uint32_t lastIndex = k == 0 ? kInitialLastIndex : kUnknownIndex;
+  unsigned width = kInitialIndexWidth;
+  const unsigned chainDepth = s.level_ <= 1 ? 8 : unsigned(8 + 8 * std::min(s.level_, 8));
+  std::vector<Token> tokens;
+  std::vector<std::uint32_t> distances;
+  auto parse = [&](auto& mf, auto&& parseChunk) {
+    for (std::size_t p = st.begin - lookback; p < st.begin; ++p) mf.Insert(p);
+    for (std::size_t begin = st.begin; begin < st.end; begin += kParseChunk) {
+      const std::size_t end = std::min(st.end, begin + kParseChunk);
       tokens.clear();
-      if (level >= kBlockLevelBest)
-        ParseOptimal(cx, mf, begin, end, em.indexWidth, lastIndex, tokens);
-      else
-        ParseLazy(cx, mf, begin, end, em.indexWidth, lastIndex, chainDepth, tokens);
-      em.Emit(tokens.data(), tokens.size());
+      parseChunk(mf, begin, end);
+      st.tokens.insert(st.tokens.end(), tokens.begin(), tokens.end());
+      st.chunkEnds.push_back(st.tokens.size());
+      // The emitter will send the width that suits this chunk; the next
+      // chunk is parsed with it.
       distances.clear();
       for (const Token& t : tokens)
         if (t.kind == kLong) distances.push_back(t.distance);
-      unsigned width = ChooseIndexWidth(distances, em.indexWidth);
-      if (width != em.indexWidth && end < size) em.SetIndexWidth(width);
+      width = ChooseIndexWidth(distances, width);
     }
+  };
+  if (s.level_ >= kBlockLevelBest) {
+    TreeFinder mf(s.data_, st.begin - lookback, st.end, s.size_, reach, kNiceLength);
+    parse(mf, [&](TreeFinder& f, std::size_t begin, std::size_t end) {
+      ParseOptimal(cx, f, begin, end, width, lastIndex, tokens);
+    });
+  } else {
+    MatchFinder mf(s.data_, st.begin - lookback, st.end, s.size_, reach);
+    parse(mf, [&](MatchFinder& f, std::size_t begin, std::size_t end) {
+      ParseLazy(cx, f, begin, end, width, lastIndex, chainDepth, tokens);
+    });
   }
-  // End code.
-  bw.Put(0, 3);
-  bw.Put(0, 7);
-  bw.Put(0, 2);
+}
+
+void BlockCompressor::WriteStretch(std::size_t k) {
+  State& s = *state_;
+  if (s.tooLarge_ || k != s.written_ || k >= s.stretches_.size()) return;
+  if (!s.emitter_) {
+    s.out_.assign(kBlockHeaderSize, 0);
+    s.out_[0] = kBlockMagic[0];
+    s.out_[1] = kBlockMagic[1];
+    StoreLe32(s.out_.data() + kBlockSizeOffset, std::uint32_t(s.size_));
+    StoreLe32(s.out_.data() + kBlockChecksumOffset, BlockChecksum(s.data_, s.size_));
+    s.out_.reserve(kBlockHeaderSize + s.size_ / 2 + 64);
+    s.bits_ = std::make_unique<BitWriter>(s.out_);
+    s.emitter_ = std::make_unique<Emitter>(Emitter{*s.bits_, s.data_, s.modes_});
+    // A width code first, so that the stream is complete even without literals.
+    s.emitter_->SetMode(s.modes_.empty() ? LiteralMode{8, 0} : s.modes_[0]);
+  }
+  Emitter& em = *s.emitter_;
+  std::unique_ptr<Stretch>& stretch = s.stretches_[k];
+  std::vector<std::uint32_t> distances;
+  std::size_t from = 0;
+  for (std::size_t chunkEnd : stretch->chunkEnds) {
+    // The index width that suits this chunk's distances best, sent ahead
+    // of it when that pays for the code.
+    distances.clear();
+    for (std::size_t i = from; i < chunkEnd; ++i)
+      if (stretch->tokens[i].kind == kLong) distances.push_back(stretch->tokens[i].distance);
+    const unsigned width = ChooseIndexWidth(distances, em.indexWidth);
+    if (width != em.indexWidth) em.SetIndexWidth(width);
+    em.Emit(stretch->tokens.data() + from, chunkEnd - from);
+    from = chunkEnd;
+  }
+  stretch.reset();  // its tokens are written
+  ++s.written_;
+}
+
+std::vector<std::uint8_t> BlockCompressor::Finish() {
+  State& s = *state_;
+  if (s.tooLarge_) return {};  // the header holds a 32-bit size
+  while (s.written_ < s.stretches_.size()) WriteStretch(s.written_);
+  if (!s.emitter_) {  // no stretches: empty input
+    s.stretches_.push_back(std::make_unique<Stretch>());
+    WriteStretch(0);
+  }
+  BitWriter& bw = *s.bits_;
+  // End code: a short match of distance 0 and count 0.
+  bw.Put(kShortPrefix.bits, kShortPrefix.length);
+  bw.Put(0, kShortDistanceBits);
+  bw.Put(0, kShortCountBits);
   bw.Finish();
-  return out;
+  s.emitter_.reset();
+  s.bits_.reset();
+  // A block exactly as long as its data would be taken for the data stored
+  // as it is: one byte more after the end code, which decoders ignore.
+  if (s.size_ > 0 && s.out_.size() == s.size_) s.out_.push_back(0);
+  return std::move(s.out_);
+}
+
+std::vector<std::uint8_t> CompressBlock(const std::uint8_t* data, std::size_t size, int level) {
+  BlockCompressor compressor(data, size, level);
+  for (std::size_t k = 0; k < compressor.StretchCount(); ++k) {
+    compressor.ParseStretch(k);
+    compressor.WriteStretch(k);
+  }
+  return compressor.Finish();
 }
 
 }  // namespace brindorel

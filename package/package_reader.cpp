@@ -15,11 +15,6 @@ namespace {
 // The first bytes of an image, enough for its DOS and PE headers.
 constexpr std::size_t kImageHeadSize = 4096;
 
-std::uint32_t LoadLe32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
-}
-
 bool ReadTrailerAt(PackageSource& source, std::uint64_t end, PackageTrailer& trailer) {
   if (end < kTrailerSize || end > source.Size()) return false;
   std::uint8_t bytes[kTrailerSize];

@@ -298,9 +298,12 @@ void ExtractPackage(const std::string& targetFolder, const std::string& noCopyLi
   // goes first.
   const std::string staging = target + StagingFolderName(state.layout.entries) + "\\";
   RemoveFolder(staging, "", kRemoveForced);
-  if (MakeFolder(staging) == 0) {
+  const std::vector<std::string> madeLevels = MissingFolderLevels(staging);
+  MakeFolderPath(staging);
+  if (QueryPathSize(staging) != -2) {
     ++stats.filesNotCreated;
     Fail(stats, staging);
+    RemoveEmptyFolderLevels(madeLevels);
     return;
   }
   SetFileAttributesW(WidePath(staging).c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -309,6 +312,7 @@ void ExtractPackage(const std::string& targetFolder, const std::string& noCopyLi
     stats.placed = true;
   }
   RemoveFolder(staging, "", kRemoveForced);
+  if (!stats.placed) RemoveEmptyFolderLevels(madeLevels);
 }
 
 }  // namespace brindorel

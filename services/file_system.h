@@ -45,6 +45,13 @@ void MakeFolderPath(const std::string& path);
 // for a file path the folders holding the file.
 void MakeParentFolders(const std::string& path);
 
+// The prefixes of `path` ending in "\" that are no folder yet, outermost
+// first: what MakeParentFolders would make.
+std::vector<std::string> MissingFolderLevels(const std::string& path);
+// Removes those of `levels` that are empty, innermost first: takes back what
+// was made for work that then did not happen.
+void RemoveEmptyFolderLevels(const std::vector<std::string>& levels);
+
 // Deletes the files of `folder` that match `pattern` (empty: "*.*"), with
 // kRemoveSubfolders the matching subfolders too, then removes the folder.
 // Returns the folder removal's result; 0 for an empty folder text or when
@@ -62,6 +69,9 @@ int BeginFolderScan(int scan, const std::string& folder, const std::string& patt
 int NextFolderEntry(int scan);
 std::string FolderEntryName(int scan);
 int FolderEntryKind(int scan);  // 2 folder, 1 file, 0 unknown scan
+// The entry is a junction or symbolic link (a reparse point): a folder
+// that is really somewhere else, never to be entered or emptied.
+bool FolderEntryIsLink(int scan);
 void EndFolderScan(int scan);
 
 }  // namespace brindorel

@@ -12,9 +12,12 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "services/utf8.h"
 #include "tools/pack/pack_check.h"
+
+#include "tests/fuzz/fuzz_verdict.h"
 
 namespace {
 
@@ -43,14 +46,15 @@ std::uint32_t Lines(const std::string& bytes) {
   return lines;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// Writes the package folder the input describes, checks it and takes it away.
+std::vector<brindorel::pack::Diagnostic> Check(const std::uint8_t* data, std::size_t size, std::string& setup,
+                                               std::string& language) {
   static const fs::path folder = fs::temp_directory_path() / ("brindorel-check-fuzz-" + std::to_string(::getpid()));
-  if (size == 0) return 0;
   const std::uint8_t* p = data + 1;
   const std::uint8_t* end = data + size;
-  const std::string setup = Take(p, end), language = Take(p, end), picture = Take(p, end);
+  setup = Take(p, end);
+  language = Take(p, end);
+  const std::string picture = Take(p, end);
   std::error_code ec;
   fs::remove_all(folder, ec);
   fs::create_directories(folder / "program", ec);
@@ -61,13 +65,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   brindorel::pack::CheckOptions options;
   options.packageFolder = folder;
-  for (const brindorel::pack::Diagnostic& d : brindorel::pack::CheckPackageFolder(options)) {
+  std::vector<brindorel::pack::Diagnostic> found = brindorel::pack::CheckPackageFolder(options);
+  fs::remove_all(folder, ec);
+  return found;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  std::string setup, language;
+  for (const brindorel::pack::Diagnostic& d : Check(data, size, setup, language)) {
     for (const std::string& text : {brindorel::pack::DiagnosticText(d, "p"), brindorel::pack::DiagnosticJson(d, "p")}) {
       if (!brindorel::IsValidUtf8(text) || text.find_first_of("\r\n") != std::string::npos) std::abort();
     }
     if (d.file == "setup.ini" && d.line > Lines(setup)) std::abort();
     if (d.file == "english.lng" && d.line > Lines(language)) std::abort();
   }
-  fs::remove_all(folder, ec);
   return 0;
+}
+
+// A package folder the check finds no error in.
+bool FuzzInputAccepted(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return false;
+  std::string setup, language;
+  for (const brindorel::pack::Diagnostic& d : Check(data, size, setup, language)) {
+    if (d.severity == brindorel::pack::Severity::Error) return false;
+  }
+  return true;
 }

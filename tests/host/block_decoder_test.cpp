@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
+
+#include "tests/host/stream_decode.h"
 
 namespace brindorel {
 namespace {
@@ -56,8 +60,31 @@ class Stream {
   std::vector<unsigned> bits_;
 };
 
+// The block stream must agree with the whole-block decoder on every block
+// below: it finishes exactly when DecompressBlock gives the announced size,
+// with the same bytes, however its output is cut into calls (every limit
+// from 1 byte up), its input into pieces, and with windows from a few bytes
+// (far matches read back) to more than the block.
+void ExpectStreamAgrees(const Bytes& block, std::size_t oneShot, const Bytes& oneShotOut) {
+  const std::uint32_t size = BlockDecodedSize(block.data(), block.size());
+  if (size == 0) return;
+  const bool sound = oneShot == size;
+  for (std::size_t stop = 1; stop <= size + 1; ++stop) {
+    for (std::size_t window : {std::size_t(1), std::size_t(16), std::size_t(97), std::size_t(4096)}) {
+      StreamDecoding d = DecodeStreamed(
+          block, window, [&](std::size_t) { return stop; }, [&](std::size_t call) { return 1 + (call + stop) % 9; });
+      ASSERT_EQ(d.finished, sound) << "stop " << stop << ", window " << window;
+      ASSERT_FALSE(d.readBeyondOutput);
+      if (sound) {
+        ASSERT_TRUE(d.out.size() == size && std::equal(d.out.begin(), d.out.end(), oneShotOut.begin()))
+            << "stop " << stop << ", window " << window;
+      }
+    }
+  }
+}
+
 // Decodes into a buffer of `capacity`; returns the bytes written, or nothing
-// when the decoder reports a failure.
+// when the decoder reports a failure. Checks the block stream on the way.
 struct Decoded {
   std::size_t result;
   std::string text;
@@ -65,6 +92,7 @@ struct Decoded {
 Decoded Decode(const Bytes& block, std::size_t capacity = 4096) {
   Bytes out(capacity, 0xEE);
   std::size_t n = DecompressBlock(block.data(), block.size(), out.data(), out.size());
+  if (capacity >= BlockDecodedSize(block.data(), block.size())) ExpectStreamAgrees(block, n, out);
   return {n, std::string(out.begin(), out.begin() + std::ptrdiff_t(n))};
 }
 
@@ -202,6 +230,15 @@ TEST(BlockDecoder, RejectsBrokenInput) {
       {"huge index width", Stream().Width8().Literal('a').IndexWidth(3, 40).Long(1, 2, 0).End().Block(3)},
   };
   for (const Bad& b : bad) EXPECT_EQ(Decode(b.block, 64).result, 0u) << b.what;
+  // Distance 0 fails also where the fast loop decodes (enough input and room).
+  for (const bool atStart : {true, false}) {
+    Stream s;
+    s.Width8();
+    for (int i = 0; i < 100; ++i) s.Literal(std::uint32_t('a' + i % 26));
+    if (atStart) s.Long(0, 2); else s.Short(1, 0).Repeat(2).Long(0, 5);
+    for (int i = 0; i < 100; ++i) s.Literal('z');
+    EXPECT_EQ(Decode(s.End().Block(300)).result, 0u) << atStart;
+  }
   // A gamma value that never ends reads past the block instead of overflowing.
   Stream endless;
   endless.Width8().Literal('a').Put(0b01, 2);

@@ -147,6 +147,26 @@ TEST(BlockEncoder, SevenBitLiteralsPayOnText) {
   EXPECT_LT(double(block.size()), 0.93 * double(in.size()));
 }
 
+// A package takes a block exactly as long as its data for the data stored as
+// it is, so no block may come out that long: data from incompressible to
+// compressible crosses that length somewhere, and every block there is
+// still one byte longer (a byte after the end code) or shorter.
+TEST(BlockEncoder, NoBlockIsAsLongAsItsData) {
+  const std::size_t size = 2002;  // block sizes are 10 + 4k bytes: this one can be hit
+  const Bytes noise = Random(size, 8);
+  bool padded = false;
+  for (std::size_t zeros = 0; zeros <= 100; ++zeros) {  // the sizes cross 2002 at 35 (best) and 62 (fast)
+    Bytes in = noise;
+    std::fill(in.begin(), in.begin() + std::ptrdiff_t(zeros), std::uint8_t(0));
+    for (int level : {int(kBlockLevelFast), int(kBlockLevelBest)}) {
+      Bytes block = RoundTrip(in, level);
+      ASSERT_NE(block.size(), size) << zeros << " zeros, level " << level;
+      padded = padded || block.size() == size + 1;
+    }
+  }
+  EXPECT_TRUE(padded) << "the sizes never crossed the data's size: the test lost its point";
+}
+
 TEST(BlockEncoder, ChecksumIsSet) {
   Bytes in = Text(5000);
   Bytes block = CompressBlock(in.data(), in.size(), kBlockLevelFast);

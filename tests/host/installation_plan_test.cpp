@@ -1,4 +1,4 @@
-#include "package/installation_plan.h"
+#include "install/installation_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
+#include "install/settings.h"
 #include "ui/interface_texts.h"
 
 namespace brindorel {
@@ -41,16 +41,16 @@ Settings DemoSettings() {
   return s;
 }
 
-WizardChoices Choices(const std::string& dir = "D:\\Apps\\Demo", const std::string& menu = "Tools\\Demo",
-                      bool desktop = true) {
-  WizardChoices c;
-  c.installDirText = dir;
-  c.menuFolderText = menu;
+InstallChoices Choices(const std::string& dir = "D:\\Apps\\Demo", const std::string& menu = "Tools\\Demo",
+                       bool desktop = true) {
+  InstallChoices c;
+  c.installFolder = dir;
+  c.menuFolder = menu;
   c.desktopIcon = desktop;
   return c;
 }
 
-InstallationPlan Plan(const Settings& s, const WizardChoices& c, FolderLookup folders = Folders()) {
+InstallationPlan Plan(const Settings& s, const InstallChoices& c, FolderLookup folders = Folders()) {
   return PlanInstallation(s, c, DefaultInterfaceTexts(s.titel, s.version), folders);
 }
 
@@ -60,40 +60,60 @@ std::vector<std::string> LinkFiles(const InstallationPlan& plan) {
   return files;
 }
 
-struct FolderCase {
-  const char* text;
+// The one rule for the folders a user chose, on the settings page and for
+// /D= alike: an empty install folder takes the default; only an absolute
+// folder of the program's own passes, ending in "\\" in the plan.
+struct ChoiceCase {
+  const char* folder;
   const char* defaultDir;
-  const char* expected;
+  const char* menu;
+  ChoiceProblem problem;
+  const char* planned;  // the plan's install folder when accepted
 };
 
-class InstallFolderTest : public ::testing::TestWithParam<FolderCase> {};
+class SettleChoicesTest : public ::testing::TestWithParam<ChoiceCase> {};
 
-TEST_P(InstallFolderTest, ResolvesTheFieldText) {
-  const FolderCase& c = GetParam();
-  EXPECT_EQ(ResolveInstallFolder(c.text, c.defaultDir, "C:\\Program Files\\"), c.expected) << c.text;
+TEST_P(SettleChoicesTest, JudgesAndCompletes) {
+  const ChoiceCase& c = GetParam();
+  Settings s = DemoSettings();
+  s.startMenu = 1;
+  s.defaultInstallDir = c.defaultDir;
+  InstallChoices choices = Choices(c.folder, c.menu);
+  ProtectedFolders protectedFolders;
+  protectedFolders.folders.push_back(NormaliseFolderPath("C:\\Program Files"));
+  ASSERT_EQ(SettleChoices(choices, s, protectedFolders), c.problem) << c.folder;
+  if (c.problem == ChoiceProblem::None) {
+    EXPECT_EQ(Plan(s, choices).installFolder, c.planned) << c.folder;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, InstallFolderTest,
-    ::testing::Values(FolderCase{"D:\\Apps\\Demo", "", "D:\\Apps\\Demo\\"},
-                      FolderCase{"D:\\Apps\\Demo\\", "", "D:\\Apps\\Demo\\"},
-                      FolderCase{"c:", "", "c:\\"},
-                      FolderCase{"\\\\server\\share\\Demo", "", "\\\\server\\share\\Demo\\"},
-                      FolderCase{"\\\\server\\share", "", "\\\\server\\share\\"},
-                      // A server without share, and device paths, are no UNC folders.
-                      FolderCase{"\\\\server\\", "", "C:\\Program Files\\server\\"},
-                      FolderCase{"\\\\.\\pipe\\x", "", "C:\\Program Files\\.\\pipe\\x\\"},
-                      FolderCase{"", "E:\\Default\\", "E:\\Default\\"},
-                      FolderCase{"\\\\\\", "E:\\Default\\", "E:\\Default\\"},
-                      FolderCase{"", "Default", "C:\\Program Files\\Default\\"},
-                      FolderCase{"", "", ""},
-                      FolderCase{"Demo", "E:\\Default\\", "C:\\Program Files\\Demo\\"},
-                      FolderCase{"\\Demo", "", "C:\\Program Files\\Demo\\"},
-                      FolderCase{"1:\\Demo", "", "C:\\Program Files\\1:\\Demo\\"}));
+    Texts, SettleChoicesTest,
+    ::testing::Values(ChoiceCase{"D:\\Apps\\Demo", "", "Tools", ChoiceProblem::None, "D:\\Apps\\Demo\\"},
+                      ChoiceCase{"D:\\Apps\\Demo\\", "", "", ChoiceProblem::None, "D:\\Apps\\Demo\\"},
+                      ChoiceCase{"\\\\server\\share\\Demo", "", "", ChoiceProblem::None, "\\\\server\\share\\Demo\\"},
+                      ChoiceCase{"", "E:\\Default\\", "", ChoiceProblem::None, "E:\\Default\\"},
+                      // A drive or share itself, a relative text, a server without share, a
+                      // device path and a protected folder are refused.
+                      ChoiceCase{"c:", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"\\\\server\\share", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"\\\\server\\", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"\\\\.\\pipe\\x", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"Demo", "E:\\Default\\", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"\\Demo", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"1:\\Demo", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"", "", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"", "Default", "", ChoiceProblem::InstallFolder, ""},
+                      ChoiceCase{"C:\\Program Files", "", "", ChoiceProblem::InstallFolder, ""},
+                      // The menu folder must stay inside the programs folder.
+                      ChoiceCase{"D:\\Demo", "", "..\\Up", ChoiceProblem::MenuFolder, ""},
+                      ChoiceCase{"D:\\Demo", "", "C:\\Menu", ChoiceProblem::MenuFolder, ""}));
 
-TEST(InstallFolderTest, WithoutProgramFilesARelativeTextGivesNoFolder) {
-  EXPECT_EQ(ResolveInstallFolder("Demo", "", ""), "");
-  EXPECT_EQ(ResolveInstallFolder("D:\\Demo", "", ""), "D:\\Demo\\");
+TEST(SettleChoicesTest, TheMenuFolderCountsOnlyWithStartMenuEntries) {
+  Settings s = DemoSettings();
+  s.startMenu = 0;
+  InstallChoices choices = Choices("D:\\Demo", "..\\Up");
+  EXPECT_EQ(SettleChoices(choices, s, ProtectedFolders()), ChoiceProblem::None);
 }
 
 struct LineCase {

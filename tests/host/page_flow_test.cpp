@@ -27,9 +27,11 @@ class FakeActions : public WizardActions {
     return chooserResult;
   }
   void ProcessWaitingEvents() override { log.push_back("Pump"); }
-  void RunInstallation() override {
+  InstallationOutcome RunInstallation(const InstallChoices& choices) override {
     log.push_back("Install");
+    installedWith = choices;
     if (duringInstall) duringInstall();
+    return outcome;
   }
   void OpenWebLink() override { log.push_back("Web"); }
   void ShowMessage(const std::string& text) override { log.push_back("Message " + text); }
@@ -38,6 +40,12 @@ class FakeActions : public WizardActions {
   std::string browseResult;
   std::string chooserResult;
   std::function<void()> duringInstall;
+  InstallChoices installedWith;
+  InstallationOutcome outcome = [] {
+    InstallationOutcome o;
+    o.complete = true;
+    return o;
+  }();
 };
 
 WizardEvent Click(int control) { return {WizardEvent::Click, WizardWindowNumber, control}; }
@@ -231,11 +239,15 @@ TEST_F(PageFlowTest, InstallRunsOnceAndLeavesOnlyFinish) {
     Send(Click(InstallButton));
     Send(Click(FinishButton));
     Send(CloseRequest());
-    state.installFolder = "C:\\Program Files\\Acme Tool\\";
   };
+  actions.outcome.installFolder = "C:\\Program Files\\Acme Tool\\";
   Send(Click(InstallButton));
   EXPECT_EQ(actions.log, (std::vector<std::string>{"Pump", "Install"}));
   EXPECT_TRUE(state.installationRan);
+  EXPECT_EQ(state.installFolder, "C:\\Program Files\\Acme Tool\\");
+  // The choices the settings page settled are the ones installed with.
+  EXPECT_EQ(actions.installedWith.installFolder, "C:\\Program Files\\Acme Tool");
+  EXPECT_EQ(actions.installedWith.menuFolder, "Acme\\Tool");
   EXPECT_EQ(state.quitRequested, 0u);
   EXPECT_FALSE(surface.Visible(InstallHint));
   EXPECT_TRUE(surface.Visible(InstallStatus));
@@ -273,7 +285,7 @@ TEST_F(PageFlowTest, FinishTakesTheRunProgramBoxAfterInstalling) {
 
 TEST_F(PageFlowTest, AnIncompleteInstallationIsNotReportedAsReady) {
   GoToInstallPage();
-  actions.duringInstall = [&] { state.installationIncomplete = true; };
+  actions.outcome.complete = false;
   Send(Click(InstallButton));
   EXPECT_EQ(surface.GetText(InstallTitle), texts.Get(TextId::Page05Titel2));
   EXPECT_EQ(surface.GetText(InstallStatus), texts.Get(TextId::InstallFailed));

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "install/settings.h"
 
 #include <gtest/gtest.h>
 

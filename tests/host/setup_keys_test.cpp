@@ -1,4 +1,4 @@
-#include "core/setup_keys.h"
+#include "install/setup_keys.h"
 
 #include <gtest/gtest.h>
 

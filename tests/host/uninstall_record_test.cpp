@@ -1,5 +1,5 @@
 // Also runs under Wine.
-#include "package/uninstall_record.h"
+#include "install/uninstall_record.h"
 
 #include <gtest/gtest.h>
 

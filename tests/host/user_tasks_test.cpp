@@ -1,4 +1,4 @@
-#include "package/user_tasks.h"
+#include "install/user_tasks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Whole installation runs on a package built here: files, registry, links,
 // the uninstall record and the install page's controls as a recording
 // surface saw them.
-#include "package/installation.h"
+#include "install/installation.h"
 
 #include <windows.h>
 
@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/installer_state.h"
-#include "core/settings.h"
-#include "package/shell_links.h"
+#include "install/settings.h"
+#include "install/shell_links.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"
@@ -122,8 +122,8 @@ class InstallationRun : public ::testing::Test {
     CloseIniFile();
     texts_ = DefaultInterfaceTexts(state_.settings.titel, state_.settings.version);
     surface_.controls[RunProgramBox].state = 1;
-    choices_.installDirText = InstallFolder();
-    choices_.menuFolderText = kMenuName;
+    choices_.installFolder = InstallFolder();
+    choices_.menuFolder = kMenuName;
     choices_.desktopIcon = true;
   }
   void TearDown() override { Clean(); }
@@ -140,8 +140,14 @@ class InstallationRun : public ::testing::Test {
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrindorelTest");  // only when empty
   }
 
+  // Runs the installation and keeps its outcome in the state, as the page flow does.
   InstallationResults Run() {
-    return RunInstallation(state_, texts_, surface_, choices_, [this] { ++pumps_; });
+    const InstallationOutcome outcome =
+        RunInstallation({state_.settings, choices_, state_.workFolder}, texts_, surface_, [this] { ++pumps_; });
+    state_.installFolder = outcome.installFolder;
+    state_.installationIncomplete = !outcome.complete;
+    state_.packageDamaged = outcome.packageDamaged;
+    return outcome.results;
   }
   const std::vector<std::string>& Lines() { return surface_.controls[ProgressList].lines; }
   std::string Text(TextId id) const { return texts_.Get(id); }
@@ -149,7 +155,7 @@ class InstallationRun : public ::testing::Test {
   InstallerState state_;
   InterfaceTexts texts_;
   RecordingSurface surface_;
-  WizardChoices choices_;
+  InstallChoices choices_;
   int pumps_ = 0;
 };
 
@@ -270,7 +276,7 @@ TEST_F(InstallationRun, UnreadablePackageWritesNothingThatWouldNameIt) {
 TEST_F(InstallationRun, FolderThatCannotBeMadeInstallsNothing) {
   WriteSetupPackage(Damage::None);
   WriteFile(TestFolder() + "blocker", "a file where a folder should be");
-  choices_.installDirText = TestFolder() + "blocker\\Demo";
+  choices_.installFolder = TestFolder() + "blocker\\Demo";
   const InstallationResults r = Run();
   EXPECT_TRUE(state_.installationIncomplete);
   EXPECT_FALSE(ProgramReady(r));

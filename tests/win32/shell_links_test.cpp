@@ -1,4 +1,4 @@
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 
 #include <windows.h>
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 #include "services/folders.h"
 #include "services/registry.h"
 #include "services/text.h"

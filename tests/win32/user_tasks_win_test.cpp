@@ -1,6 +1,6 @@
 // The [UserTask] tasks carried out for real: links, copies and registry
 // values, and only what was created in the undo list.
-#include "package/user_tasks.h"
+#include "install/user_tasks.h"
 
 #include <windows.h>
 

@@ -13,7 +13,7 @@
 
 #include "package/package_format.h"
 #include "package/package_reader.h"
-#include "package/shell_links.h"
+#include "install/shell_links.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/process_runner.h"

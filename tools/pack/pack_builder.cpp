@@ -6,6 +6,7 @@
 #include <map>
 
 #include "services/folder_rules.h"
+#include "install/uninstall_record.h"
 #include "services/ini_document.h"
 #include "services/utf8.h"
 #include "tools/pack/pack_files.h"
@@ -136,23 +137,6 @@ const char* NameProblemText(NameProblem problem) {
     case NameProblem::None: break;
   }
   return "";
-}
-
-std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
-                                 const std::string& mutexString, bool noDelAll,
-                                 const std::vector<std::string>& files) {
-  std::string text = "[Settings]\r\n";
-  text += "ProgName = " + progName + "\r\n";
-  text += "Version = " + version + "\r\n";
-  text += "MutexString = " + mutexString + "\r\n";
-  text += std::string("NoDelAll = ") + (noDelAll ? "1" : "0") + "\r\n";
-  text += "[Files]\r\n";
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    char key[32];
-    std::snprintf(key, sizeof(key), "F%03lu", static_cast<unsigned long>(i + 1));
-    text += std::string(key) + " = " + files[i] + "\r\n";
-  }
-  return text;
 }
 
 std::string SignCommandLine(const std::string& command, const fs::path& in, const fs::path& out) {
@@ -314,7 +298,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   for (const SourceEntry& entry : inner) report.fileBytes += entry.data.size();
   std::vector<std::uint8_t> setupPck;
   if (options.showProgress) std::fprintf(stderr, "setup.pck: %lu entries\n", static_cast<unsigned long>(inner.size()));
-  if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr)) return false;
+  if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
   report.programEntries = inner.size();
 
   // The outer package: setup.ini first, the other root files by name, setup.pck last.
@@ -359,7 +343,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   const std::uint64_t stubSize = stub.size();
   std::vector<std::uint8_t> image = std::move(stub);
   if (options.showProgress) std::fprintf(stderr, "Install.exe: %lu entries\n", static_cast<unsigned long>(outer.size()));
-  if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr)) return false;
+  if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
   report.outerEntries = outer.size();
   if (!options.signCommand.empty() && !SignBytes(options, "Install.exe", image, error)) return false;
   report.outputSize = image.size();

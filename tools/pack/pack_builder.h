@@ -20,6 +20,7 @@ struct BuildOptions {
   std::filesystem::path stub;
   std::filesystem::path uninstaller;  // empty: none (a warning is given)
   int level = 9;
+  unsigned jobs = 0;  // compressing threads; 0: one for each processor
   // Extra files: package-relative name ("program/acme.exe") and the file to take.
   std::vector<std::pair<std::string, std::filesystem::path>> extraFiles;
   bool showProgress = false;
@@ -50,10 +51,5 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
 // the system's shell.
 std::string SignCommandLine(const std::string& command, const std::filesystem::path& in,
                             const std::filesystem::path& out);
-
-// The first "uninstall.dat" for a program whose files (relative, "\"-separated) are `files`.
-std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
-                                 const std::string& mutexString, bool noDelAll,
-                                 const std::vector<std::string>& files);
 
 }  // namespace brindorel::pack

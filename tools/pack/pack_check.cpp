@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "core/setup_keys.h"
+#include "install/setup_keys.h"
 #include "services/text.h"
 #include "services/utf8.h"
 #include "tools/pack/pack_check_parts.h"

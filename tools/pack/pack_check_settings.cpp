@@ -5,9 +5,9 @@
 #include <map>
 #include <set>
 
-#include "core/setup_keys.h"
+#include "install/setup_keys.h"
 #include "package/package_reader.h"
-#include "package/user_tasks.h"
+#include "install/user_tasks.h"
 #include "services/folder_rules.h"
 #include "services/folders.h"
 #include "services/text.h"

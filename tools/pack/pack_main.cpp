@@ -2,6 +2,7 @@
 // lists, verifies and extracts packages. Exit codes: 0 success, 1 a problem
 // with a package or a file (or a check that found errors), 2 wrong usage.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -29,7 +30,7 @@ const char kUsage[] =
     "\n"
     "  check PACKAGE-FOLDER [--add NAME=FILE]... [--werror] [--format text|json]\n"
     "  build PACKAGE-FOLDER -o Install.exe [--stub FILE] [--uninstaller FILE]\n"
-    "        [--level fast|best] [--add NAME=FILE]... [--sign-command CMD] [--werror] [--quiet]\n"
+    "        [--level fast|best] [--jobs N] [--add NAME=FILE]... [--sign-command CMD] [--werror] [--quiet]\n"
     "  list FILE            the entries of an Install.exe or a setup.pck\n"
     "  verify FILE          decode every entry and check every checksum\n"
     "  extract FILE DIR     unpack what the installer would unpack\n"
@@ -68,6 +69,8 @@ const char kBuildHelp[] =
     "  --uninstaller FILE   the uninstaller to carry (default: Uninstall.exe beside the\n"
     "                       stub, else uninstaller/Uninstall.exe of the Windows build)\n"
     "  --level fast|best    compression (default: best)\n"
+    "  --jobs N             compress on N threads (default: one for each processor);\n"
+    "                       the installer is the same whatever N is\n"
     "  --add NAME=FILE      pack FILE as NAME, e.g. program/app.exe=build/app.exe\n"
     "  --sign-command CMD   sign Uninstall.exe before packing it and the finished\n"
     "                       installer, with {in} and {out} standing for the files:\n"
@@ -392,6 +395,12 @@ int CommandBuild(int argc, char** argv, const char* argv0) {
       } else {
         return Usage("--level takes fast or best");
       }
+    } else if (arg == "--jobs") {
+      const char* v = value("--jobs");
+      char* end = nullptr;
+      const unsigned long jobs = v != nullptr ? std::strtoul(v, &end, 10) : 0;
+      if (v == nullptr || *v == '\0' || *end != '\0' || jobs == 0 || jobs > 256) return Usage("--jobs takes a number from 1 to 256");
+      options.jobs = static_cast<unsigned>(jobs);
     } else if (arg == "--sign-command") {
       const char* v = value("--sign-command");
       if (v == nullptr || std::strstr(v, "{in}") == nullptr || std::strstr(v, "{out}") == nullptr) {

@@ -4,6 +4,7 @@
 
 #include "package/block_encoder.h"
 #include "package/content_hash.h"
+#include "tools/pack/pack_compress.h"
 
 namespace brindorel::pack {
 
@@ -16,7 +17,8 @@ std::vector<std::uint8_t> BlockForm(const std::uint8_t* data, std::size_t size, 
 }
 
 bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vector<std::uint8_t>& out,
-                  std::string& error, void (*progress)(std::size_t, std::size_t, const std::string&)) {
+                  std::string& error, void (*progress)(std::size_t, std::size_t, const std::string&),
+                  unsigned jobs) {
   const std::uint64_t start = out.size();
   if (start > kFormatLimit) {
     error = "the executable in front of the package is larger than 4 GiB";
@@ -29,16 +31,34 @@ bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vecto
   ChecksumRecord record;
   EntryList table;
   std::uint64_t offset = out.size();
+  // Every block is made first, on all the threads asked for; the result is
+  // the same whatever their number.
+  std::vector<CompressInput> inputs;
+  std::vector<std::size_t> blockOf(entries.size(), SIZE_MAX);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SourceEntry& source = entries[i];
-    if (progress != nullptr) progress(i, entries.size(), source.name);
     if (source.data.size() > kFormatLimit) {
       error = source.name + ": larger than the format's 4 GiB limit";
       return false;
     }
-    std::vector<std::uint8_t> stored = source.storeAsIs || source.data.empty()
-                                          ? source.data
-                                          : BlockForm(source.data.data(), source.data.size(), level);
+    if (source.storeAsIs || source.data.empty()) continue;
+    blockOf[i] = inputs.size();
+    inputs.push_back({source.data.data(), source.data.size()});
+  }
+  if (progress != nullptr) progress(0, entries.size(), inputs.empty() ? "" : entries.front().name);
+  std::vector<std::vector<std::uint8_t>> blocks = CompressBlocks(inputs, level, jobs);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const SourceEntry& source = entries[i];
+    if (progress != nullptr) progress(i, entries.size(), source.name);
+    std::vector<std::uint8_t> stored;
+    if (blockOf[i] == SIZE_MAX) {
+      stored = source.data;
+    } else {
+      stored = std::move(blocks[blockOf[i]]);
+      // A block never comes out as long as its data (that would read as
+      // stored bytes); the decoder ignores a byte behind the end code.
+      if (stored.size() == source.data.size()) stored.push_back(0);
+    }
     PackageEntry entry;
     entry.name = source.name;
     entry.type = source.type;

@@ -35,8 +35,11 @@ std::vector<std::uint8_t> BlockForm(const std::uint8_t* data, std::size_t size, 
 // first-data position D. Every entry with data and the table are blocks
 // (BlockForm), except entries marked storeAsIs. False when a size passes the
 // format's 32-bit limits.
+// Blocks are made on `jobs` threads (0: one for each processor) with the same
+// result whatever their number.
 bool WritePackage(const std::vector<SourceEntry>& entries, int level, std::vector<std::uint8_t>& out,
-                  std::string& error, void (*progress)(std::size_t done, std::size_t total, const std::string& name) = nullptr);
+                  std::string& error, void (*progress)(std::size_t done, std::size_t total, const std::string& name) = nullptr,
+                  unsigned jobs = 0);
 
 // A package file read at positions, without loading it whole.
 class FileSource : public PackageSource {

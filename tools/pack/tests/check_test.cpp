@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "core/setup_keys.h"
+#include "install/setup_keys.h"
 #include "tests/host/picture_writer.h"
 #include "tools/pack/pack_check.h"
 #include "ui/interface_texts.h"

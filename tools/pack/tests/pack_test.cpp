@@ -122,8 +122,10 @@ TEST_F(PackBuild, SameInputGivesTheSameBytesAndExtraFilesReplaceProgramFiles) {
   BuildOptions options = Options();
   Write(root_ / "built-acme.exe", "MZ built");
   options.extraFiles.emplace_back("program/acme.exe", root_ / "built-acme.exe");
+  options.jobs = 1;
   ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
   std::vector<std::uint8_t> first = Read(options.output);
+  options.jobs = 3;  // the number of threads changes nothing
   ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
   EXPECT_EQ(first, Read(options.output));
   ReadResult inner = ReadPackageBytes(Find(ReadPackageBytes(first), "setup.pck")->data);
@@ -195,8 +197,8 @@ TEST_F(PackBuild, VerifyNamesACorruptEntryAndListShowsTheNestedPackage) {
   ASSERT_TRUE(WriteWholeFile(root_ / "Install.exe", bytes, error));
   std::string out = (root_ / "bad.txt").string();
   EXPECT_NE(std::system((pack + " verify '" + image + "' > '" + out + "'").c_str()), 0);
-  std::ifstream report_file(out);
-  std::string text((std::istreambuf_iterator<char>(report_file)), std::istreambuf_iterator<char>());
+  std::ifstream reportFile(out);
+  std::string text((std::istreambuf_iterator<char>(reportFile)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("BAD setup.pck: acme.exe"), std::string::npos) << text;
   EXPECT_EQ(std::system((pack + " frobnicate 2>/dev/null").c_str()) >> 8, 2);
 }
