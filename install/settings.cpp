@@ -7,21 +7,8 @@
 
 namespace brindorel {
 
-const char* const kDefaultProgramTitle = "Brindorel Installer";
-
 namespace {
-
-using K = SettingKind;
-using P = SettingPass;
-
-std::uint8_t ReadFlag(const IniDocument& ini, const char* key) {
-  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(ini.ReadNumber(key, 0)) & 0xFFu);
-}
-
-std::int8_t ReadSignedByte(const IniDocument& ini, const char* key) {
-  const auto low = static_cast<std::uint8_t>(static_cast<std::uint32_t>(ini.ReadNumber(key, 0)) & 0xFFu);
-  return static_cast<std::int8_t>(low < 0x80 ? int(low) : int(low) - 0x100);
-}
+using Id = SetupKeyId;
 
 // A folder name for a package whose DefaultDir names none: the title, with
 // the characters a folder name cannot hold replaced, else ProgExe's first part.
@@ -41,62 +28,25 @@ std::string ProgramFolderName(const Settings& s) {
 
 }  // namespace
 
-const std::vector<SettingKey>& SettingKeys() {
-  static const std::vector<SettingKey> keys = {
-      {"Settings", "Language", K::Text, "", P::First},
-      {"Settings", "ProgExe", K::Text, "", P::First},
-      {"Settings", "InstallScope", K::Text, "machine", P::First},
-      {"Info", "Titel", K::Text, kDefaultProgramTitle, P::First},
-      {"Info", "Version", K::Text, "", P::First},
-      {"Info", "GUID", K::Text, "", P::First},
-      {"Info", "Web", K::Text, "", P::Second},
-      {"Settings", "DefaultDir", K::Text, "", P::Second},
-      {"StartMenue", "DefaultDir", K::Text, "", P::Second},
-      {"Task", "MutexString", K::Text, "", P::Second},
-      {"Task", "Reboot", K::Flag, "0", P::Second},
-      {"Task", "Desktop", K::Number, "0", P::Second},
-      {"Task", "StartProg", K::Number, "0", P::Second},
-      {"Task", "StartMenu", K::Flag, "0", P::Second},
-      {"Info", "Date", K::Text, "", P::Installation},
-      {"Info", "Author", K::Text, "", P::Installation},
-      {"Info", "EMail", K::Text, "", P::Installation},
-      {"Settings", "NoCopyExt", K::Text, "", P::Installation},
-      {"Settings", "IconID", K::SignedByte, "0", P::Installation},
-      {"StartMenue", "ProgLink", K::Text, "", P::Installation},
-      {"StartMenue", "Help", K::Text, "", P::Installation},
-      {"StartMenue", "URL", K::Text, "", P::Installation},
-      {"StartMenue", "Exe", K::Text, "", P::Installation},
-      {"StartMenue", "Unistall", K::Flag, "0", P::Installation},
-      {"UserTask", "Number", K::Number, "0", P::Installation},
-  };
-  return keys;
-}
-
 void ReadFirstSettings(IniDocument& ini, Settings& s) {
-  ini.SelectGroup("Settings");
-  s.language = ini.ReadString("Language", "");
-  s.progExe = ini.ReadString("ProgExe", "");
-  s.scope = ParsePackageScope(ini.ReadString("InstallScope", "machine"));
-  ini.SelectGroup("Info");
-  s.titel = ini.ReadString("Titel", kDefaultProgramTitle);
-  s.version = ini.ReadString("Version", "");
-  s.guid = ini.ReadString("GUID", "");
+  s.language = ReadSetupText(ini, Id::Language);
+  s.progExe = ReadSetupText(ini, Id::ProgExe);
+  s.scope = ParsePackageScope(ReadSetupText(ini, Id::InstallScope));
+  s.titel = ReadSetupText(ini, Id::Titel);
+  s.version = ReadSetupText(ini, Id::Version);
+  s.guid = ReadSetupText(ini, Id::Guid);
 }
 
 void ReadSecondSettings(IniDocument& ini, Settings& s, const FolderExpander& expand,
                         const std::string& localAppData) {
-  ini.SelectGroup("Info");
-  s.web = ini.ReadString("Web", "");
-  ini.SelectGroup("Settings");
-  s.defaultDir = ini.ReadString("DefaultDir", "");
-  ini.SelectGroup("StartMenue");
-  s.defaultMenuFolder = ini.ReadString("DefaultDir", "");
-  ini.SelectGroup("Task");
-  s.mutexString = ini.ReadString("MutexString", "");
-  s.reboot = ReadFlag(ini, "Reboot");
-  s.desktop = ini.ReadNumber("Desktop", 0);
-  s.startProg = ini.ReadNumber("StartProg", 0);
-  s.startMenu = ReadFlag(ini, "StartMenu");
+  s.web = ReadSetupText(ini, Id::Web);
+  s.defaultDir = ReadSetupText(ini, Id::DefaultDir);
+  s.defaultMenuFolder = ReadSetupText(ini, Id::MenuDefaultDir);
+  s.mutexString = ReadSetupText(ini, Id::MutexString);
+  s.reboot = static_cast<std::uint8_t>(ReadSetupNumber(ini, Id::Reboot));
+  s.desktop = ReadSetupNumber(ini, Id::Desktop);
+  s.startProg = ReadSetupNumber(ini, Id::StartProg);
+  s.startMenu = static_cast<std::uint8_t>(ReadSetupNumber(ini, Id::StartMenu));
 
   s.programSubfolder = ProgramSubfolderOf(s.defaultDir);
   s.defaultInstallDir = expand ? expand(s.defaultDir) : s.defaultDir;
@@ -108,28 +58,24 @@ const std::string& DefaultInstallDir(const Settings& s, InstallScope scope) {
 }
 
 void ReadInstallationSettings(IniDocument& ini, Settings& s) {
-  ini.SelectGroup("Info");
-  s.date = ini.ReadString("Date", "");
-  s.author = ini.ReadString("Author", "");
-  s.email = ini.ReadString("EMail", "");
-  ini.SelectGroup("Settings");
-  s.noCopyExt = ini.ReadString("NoCopyExt", "");
-  s.iconId = ReadSignedByte(ini, "IconID");
-  ini.SelectGroup("StartMenue");
-  s.progLink = ini.ReadString("ProgLink", ProgressAuthorLine(s));
+  s.date = ReadSetupText(ini, Id::Date);
+  s.author = ReadSetupText(ini, Id::Author);
+  s.email = ReadSetupText(ini, Id::EMail);
+  s.noCopyExt = ReadSetupText(ini, Id::NoCopyExt);
+  s.iconId = static_cast<std::int8_t>(ReadSetupNumber(ini, Id::IconID));
+  s.progLink = ReadSetupText(ini, Id::ProgLink, ProgressAuthorLine(s));
   if (s.startMenu != 0) {
-    s.help = ini.ReadString("Help", "");
-    s.url = ini.ReadString("URL", "");
-    s.exe = ini.ReadString("Exe", "");
-    s.unistall = ReadFlag(ini, "Unistall");
+    s.help = ReadSetupText(ini, Id::Help);
+    s.url = ReadSetupText(ini, Id::Url);
+    s.exe = ReadSetupText(ini, Id::Exe);
+    s.unistall = static_cast<std::uint8_t>(ReadSetupNumber(ini, Id::Unistall));
   } else {
     s.help.clear();
     s.url.clear();
     s.exe.clear();
     s.unistall = 0;
   }
-  ini.SelectGroup("UserTask");
-  s.userTaskNumber = ini.ReadNumber("Number", 0);
+  s.userTaskNumber = ReadSetupNumber(ini, Id::TaskNumber);
   // Only the task keys present are visited: a hostile count costs nothing.
   s.userTasks = ReadUserTaskLines(ini);
 }

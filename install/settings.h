@@ -1,8 +1,8 @@
-// The settings of "setup.ini": every group and key the installer reads, with
-// its kind, default and the pass that reads it, the record that holds the
-// values, and the three reading passes (start-up, wizard set-up, installation).
-// Reading goes through an IniDocument's SelectGroup/ReadString/ReadNumber, so
-// the passes work on any document, also an empty one (every value its default).
+// The settings of "setup.ini": the record that holds the values and the three
+// reading passes (start-up, wizard set-up, installation). Every key is read
+// through the key table (install/setup_keys.h), which gives its group, kind and
+// default, so the passes work on any document, also an empty one (every value
+// its default).
 #pragma once
 
 #include <cstdint>
@@ -11,40 +11,12 @@
 #include <vector>
 
 #include "install/install_scope.h"
+#include "install/setup_keys.h"
 
 namespace brindorel {
 
 class ControlSurface;
 class IniDocument;
-
-// Title used when [Info] Titel is absent.
-extern const char* const kDefaultProgramTitle;
-
-enum class SettingKind {
-  Text,        // ReadString
-  Number,      // ReadNumber, 32-bit signed
-  Flag,        // ReadNumber, low 8 bits kept; set when they are not all zero
-  SignedByte,  // ReadNumber, low 8 bits kept as a signed number
-};
-
-enum class SettingPass {
-  First,         // start-up, before the interface texts are loaded
-  Second,        // wizard set-up, after the window is built
-  Installation,  // inside the installation sequence
-};
-
-struct SettingKey {
-  const char* group;
-  const char* key;
-  SettingKind kind;
-  const char* defaultValue;  // decimal text for numbers; see ProgLink below
-  SettingPass pass;
-};
-
-// Every key, in reading order within each pass. [StartMenue] ProgLink's
-// default is computed (ProgressAuthorLine); its entry holds "". The task lines
-// Task1..TaskN of [UserTask] are not listed one by one.
-const std::vector<SettingKey>& SettingKeys();
 
 struct Settings {
   // [Settings]

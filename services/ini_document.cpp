@@ -14,6 +14,7 @@ struct Entry {
   EntryKind kind;
   std::string key;    // key entries only
   std::string value;  // group name, comment text or key value
+  std::uint32_t line = 0;  // in the file, from 1; 0 when a write made it
 };
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -74,19 +75,19 @@ struct IniDocument::Impl {
     return i;
   }
 
-  void ParseLine(const std::uint8_t* p, const std::uint8_t* end) {
+  void ParseLine(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t line) {
     while (p < end && IsBlank(static_cast<char>(*p))) ++p;
     if (p == end) return;
     if (*p == ';') {
       ++p;
       if (p < end && *p == ' ') ++p;
-      entries.push_back({EntryKind::kComment, std::string(), std::string(p, end)});
+      entries.push_back({EntryKind::kComment, std::string(), std::string(p, end), line});
       return;
     }
     if (*p == '[') {
       const std::uint8_t* name = ++p;
       while (p < end && *p != ']') ++p;
-      entries.push_back({EntryKind::kGroup, std::string(), std::string(name, p)});
+      entries.push_back({EntryKind::kGroup, std::string(), std::string(name, p), line});
       return;
     }
     const std::uint8_t* keyEnd = p;
@@ -98,7 +99,7 @@ struct IniDocument::Impl {
       ++value;  // the "="
       while (value < end && IsBlank(static_cast<char>(*value))) ++value;
     }
-    entries.push_back({EntryKind::kKey, std::string(keyStart, keyEnd), std::string(value, end)});
+    entries.push_back({EntryKind::kKey, std::string(keyStart, keyEnd), std::string(value, end), line});
   }
 };
 
@@ -127,11 +128,18 @@ IniDocument IniDocument::Parse(const std::uint8_t* bytes, std::size_t size, cons
   const std::uint8_t* end = p + text.size();
   // A zero byte ends a line like CR and LF do; the text after it is kept so
   // that a rewrite does not lose it.
+  // Lines are counted as editors count them: CR LF, LF, CR (and the zero
+  // byte) each end one.
+  std::uint32_t number = 1;
   while (p < end) {
     const std::uint8_t* line = p;
     while (p < end && !IsLineEnd(*p)) ++p;
-    d.ParseLine(line, p);
-    while (p < end && IsLineEnd(*p)) ++p;
+    d.ParseLine(line, p, number);
+    while (p < end && IsLineEnd(*p)) {
+      if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
+      ++p;
+      ++number;
+    }
   }
   return doc;
 }
@@ -190,6 +198,21 @@ std::vector<std::string> IniDocument::KeyNames() const {
   return names;
 }
 
+std::vector<IniLine> IniDocument::Lines() const {
+  std::vector<IniLine> lines;
+  lines.reserve(impl_->entries.size());
+  for (const Entry& e : impl_->entries) {
+    IniLine line;
+    line.kind = e.kind == EntryKind::kGroup ? IniLine::Kind::Group
+                : e.kind == EntryKind::kComment ? IniLine::Kind::Comment : IniLine::Kind::Key;
+    line.key = e.key;
+    line.value = e.value;
+    line.number = e.line;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 std::int32_t IniDocument::ReadNumber(const std::string& key, std::int32_t fallback) const {
   const Impl& d = *impl_;
   if (d.hasPending) return fallback;
@@ -203,7 +226,7 @@ void IniDocument::WriteString(const std::string& key, const std::string& value) 
   std::string name = ValidUtf8(key);
   std::string text = ValidUtf8(value);
   if (d.hasPending) {
-    d.entries.push_back({EntryKind::kGroup, std::string(), std::move(d.pending)});
+    d.entries.push_back({EntryKind::kGroup, std::string(), std::move(d.pending), 0});
     d.current = d.entries.size() - 1;
     d.hasPending = false;
     d.pending.clear();
@@ -215,7 +238,7 @@ void IniDocument::WriteString(const std::string& key, const std::string& value) 
   } else {
     const std::size_t pos = d.GroupEnd();
     d.entries.insert(d.entries.begin() + static_cast<std::ptrdiff_t>(pos),
-                     Entry{EntryKind::kKey, std::move(name), std::move(text)});
+                     Entry{EntryKind::kKey, std::move(name), std::move(text), 0});
   }
   d.modified = true;
 }

@@ -17,6 +17,16 @@
 
 namespace brindorel {
 
+// One group header, comment or key of a document, with the line of the file
+// it was read from (from 1; 0 for what a write added).
+struct IniLine {
+  enum class Kind { Group, Comment, Key };
+  Kind kind = Kind::Key;
+  std::string key;    // key lines only
+  std::string value;  // the group name, the comment text, or the value as stored
+  std::uint32_t number = 0;
+};
+
 class IniDocument {
  public:
   IniDocument();
@@ -43,6 +53,8 @@ class IniDocument {
   // The key names of the selected group in file order (none while a group
   // is pending).
   std::vector<std::string> KeyNames() const;
+  // Every entry in document order, for tools that judge a file line by line.
+  std::vector<IniLine> Lines() const;
 
   // From now on the rewrite is UTF-8 with the mark whenever the document
   // holds a character outside ASCII: for a file that another program reads,

@@ -85,6 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   IniDocument first = IniDocument::Parse(in.p, static_cast<std::size_t>(in.end - in.p));
+  // Line numbers start at 1, never go back and stay within the file's lines.
+  std::uint32_t lines = 1, last = 1;
+  for (const std::uint8_t* p = in.p; p < in.end; ++p) lines += *p == '\n' || *p == '\r' || *p == 0;
+  for (const brindorel::IniLine& line : first.Lines()) {
+    if (line.number < last || line.number > lines) std::abort();
+    last = line.number;
+  }
   const std::string parsed = first.Serialize();
   for (const Write& w : writes) {
     first.SelectGroup(w.group);

@@ -25,6 +25,18 @@ TEST(IniDocumentTest, SpacingAndLineEndsDoNotChangeValues) {
   EXPECT_FALSE(doc.modified());
 }
 
+// Lines are numbered as editors number them, whatever the line ends; the
+// mark is not a line, and what a write adds has no line.
+TEST(IniDocumentTest, EntriesKeepTheLineTheyWereReadFrom) {
+  IniDocument doc = IniDocument::Parse("\xEF\xBB\xBF; c\r\n[A]\n\nOne=1\r\r\n  Two\r[B]\n\n\n");
+  doc.SelectGroup("A");
+  doc.WriteString("Three", "3");
+  std::vector<std::pair<std::string, std::uint32_t>> got;
+  for (const IniLine& line : doc.Lines()) got.emplace_back(line.kind == IniLine::Kind::Key ? line.key : line.value, line.number);
+  const std::vector<std::pair<std::string, std::uint32_t>> want = {{"c", 1}, {"A", 2}, {"One", 4}, {"Two", 6}, {"Three", 0}, {"B", 7}};
+  EXPECT_EQ(got, want);
+}
+
 TEST(IniDocumentTest, ZeroByteEndsALineButKeepsTheRest) {
   const std::string text("[A]\nOne=1\0Two=2\n", 16);
   IniDocument doc = IniDocument::Parse(text);

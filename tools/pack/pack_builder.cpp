@@ -21,18 +21,6 @@ struct Collected {
   bool folder = false;
 };
 
-const char* NameProblemText(NameProblem problem) {
-  switch (problem) {
-    case NameProblem::NotUtf8: return "the name is not valid UTF-8";
-    case NameProblem::BadCharacter: return "Windows names cannot hold < > : \" | ? * \\ or control characters";
-    case NameProblem::DeviceName: return "CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices on Windows, with any extension";
-    case NameProblem::TrailingDotOrSpace: return "Windows drops a dot or space at the end of a name";
-    case NameProblem::TooLong: return "Windows names hold at most 255 characters";
-    case NameProblem::None: break;
-  }
-  return "";
-}
-
 // The package name of a path relative to the package folder: UTF-8 with "\"
 // between the levels; false (with `error` naming the path and the reason)
 // when Windows could not hold a level as it is spelt.
@@ -139,6 +127,18 @@ void ShowProgress(std::size_t done, std::size_t total, const std::string& name) 
 
 }  // namespace
 
+const char* NameProblemText(NameProblem problem) {
+  switch (problem) {
+    case NameProblem::NotUtf8: return "the name is not valid UTF-8";
+    case NameProblem::BadCharacter: return "Windows names cannot hold < > : \" | ? * \\ or control characters";
+    case NameProblem::DeviceName: return "CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices on Windows, with any extension";
+    case NameProblem::TrailingDotOrSpace: return "Windows drops a dot or space at the end of a name";
+    case NameProblem::TooLong: return "Windows names hold at most 255 characters";
+    case NameProblem::None: break;
+  }
+  return "";
+}
+
 std::string SignCommandLine(const std::string& command, const fs::path& in, const fs::path& out) {
   auto quote = [](const fs::path& path) {
 #ifdef _WIN32
@@ -243,7 +243,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   const fs::path programFolder = folder / "program";
   if (fs::is_directory(programFolder, ec)) {
     if (!CollectTree(programFolder, program, error)) return false;
-  } else {
+  } else if (!options.checked) {
     report.warnings.push_back(programFolder.u8string() + ": missing; the package installs no program files");
   }
   std::vector<Collected> outerExtras;
@@ -295,6 +295,7 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
     }
     inner.push_back(std::move(entry));
   }
+  for (const SourceEntry& entry : inner) report.fileBytes += entry.data.size();
   std::vector<std::uint8_t> setupPck;
   if (options.showProgress) std::fprintf(stderr, "setup.pck: %lu entries\n", static_cast<unsigned long>(inner.size()));
   if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
@@ -311,7 +312,8 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
     if (!PackageName(it->path().filename(), it->path(), name, error)) return false;
     std::error_code typeError;
     if (it->is_directory(typeError)) {
-      if (name != "program") report.warnings.push_back(it->path().u8string() + ": a folder beside program/ is not packed");
+      if (name != "program" && !options.checked)
+        report.warnings.push_back(it->path().u8string() + ": a folder beside program/ is not packed");
       continue;
     }
     if (!it->is_regular_file(typeError) || name == "setup.ini" || name == "setup.pck") continue;
@@ -335,12 +337,17 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   pck.storeAsIs = true;  // its entries are compressed already
   outer.push_back(std::move(pck));
 
+  for (const SourceEntry& entry : outer) {
+    if (!entry.storeAsIs) report.fileBytes += entry.data.size();
+  }
+  const std::uint64_t stubSize = stub.size();
   std::vector<std::uint8_t> image = std::move(stub);
   if (options.showProgress) std::fprintf(stderr, "Install.exe: %lu entries\n", static_cast<unsigned long>(outer.size()));
   if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
   report.outerEntries = outer.size();
   if (!options.signCommand.empty() && !SignBytes(options, "Install.exe", image, error)) return false;
   report.outputSize = image.size();
+  report.packageBytes = image.size() > stubSize ? image.size() - stubSize : 0;
   return WriteWholeFile(options.output, image, error);
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "services/folder_rules.h"
 #include "tools/pack/pack_package.h"
 
 namespace brindorel::pack {
@@ -26,6 +27,9 @@ struct BuildOptions {
   // A command that signs a file: "{in}" and "{out}" stand for the paths. Run
   // on Uninstall.exe before it is packed and on the finished installer.
   std::string signCommand;
+  // The folder was checked before (CheckPackageFolder): its layout warnings
+  // (no program/, folders beside it) are not given twice.
+  bool checked = false;
 };
 
 struct BuildReport {
@@ -33,7 +37,12 @@ struct BuildReport {
   std::size_t outerEntries = 0;
   std::size_t programEntries = 0;
   std::uint64_t outputSize = 0;
+  std::uint64_t fileBytes = 0;     // every file packed, the uninstaller and uninstall.dat included
+  std::uint64_t packageBytes = 0;  // what the package adds to the stub
 };
+
+// Why Windows cannot hold a name, in words.
+const char* NameProblemText(NameProblem problem);
 
 // Builds; false with `error` naming the file and the reason.
 bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error);

@@ -1,6 +1,6 @@
-// brindorel-pack: builds installers from package folders, and lists, verifies
-// and extracts packages. Exit codes: 0 success, 1 a problem with a package or
-// a file, 2 wrong usage.
+// brindorel-pack: checks package folders and builds installers from them, and
+// lists, verifies and extracts packages. Exit codes: 0 success, 1 a problem
+// with a package or a file (or a check that found errors), 2 wrong usage.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +13,7 @@
 #include "package/block_encoder.h"
 #include "services/utf8.h"
 #include "tools/pack/pack_builder.h"
+#include "tools/pack/pack_check.h"
 #include "tools/pack/pack_files.h"
 #include "tools/pack/pack_package.h"
 
@@ -27,13 +28,32 @@ const char kVersion[] = "brindorel-pack 1.0";
 const char kUsage[] =
     "usage: brindorel-pack COMMAND ...\n"
     "\n"
+    "  check PACKAGE-FOLDER [--add NAME=FILE]... [--werror] [--format text|json]\n"
     "  build PACKAGE-FOLDER -o Install.exe [--stub FILE] [--uninstaller FILE]\n"
-    "        [--level fast|best] [--jobs N] [--add NAME=FILE]... [--sign-command CMD]\n"
+    "        [--level fast|best] [--jobs N] [--add NAME=FILE]... [--sign-command CMD] [--werror] [--quiet]\n"
     "  list FILE            the entries of an Install.exe or a setup.pck\n"
     "  verify FILE          decode every entry and check every checksum\n"
     "  extract FILE DIR     unpack what the installer would unpack\n"
+    "  keys                 the setup.ini keys as a Markdown table\n"
     "\n"
     "  brindorel-pack COMMAND --help   describes one command; --version prints the version\n";
+
+const char kCheckHelp[] =
+    "usage: brindorel-pack check PACKAGE-FOLDER [options]\n"
+    "\n"
+    "Judges everything the installer will read, by the installer's own rules, and\n"
+    "reports one diagnostic a line: FILE:LINE: error|warning|note: MESSAGE.\n"
+    "Errors are mistakes the installer would refuse, fail on or carry out other than\n"
+    "written; warnings what it would ignore or replace by a default; notes say how a\n"
+    "file will be read. build runs the same check first.\n"
+    "\n"
+    "  --add NAME=FILE      a file packed from elsewhere, as build takes it\n"
+    "  --werror             warnings count as errors\n"
+    "  --format json        one JSON object a line: file, line (null where none),\n"
+    "                       severity, code, message; the summary goes to stderr\n"
+    "\n"
+    "Exit codes: 0 clean or only warnings, 1 errors (or warnings with --werror),\n"
+    "2 wrong usage.\n";
 
 const char kBuildHelp[] =
     "usage: brindorel-pack build PACKAGE-FOLDER -o Install.exe [options]\n"
@@ -41,7 +61,8 @@ const char kBuildHelp[] =
     "PACKAGE-FOLDER holds setup.ini, the language files, documents, pictures and\n"
     "companion programs, and program/ with the files to install. program/ becomes\n"
     "setup.pck together with Uninstall.exe and a first uninstall.dat; everything\n"
-    "is appended to the installer stub.\n"
+    "is appended to the installer stub. The folder is checked first (see check\n"
+    "--help): errors stop the build.\n"
     "\n"
     "  -o FILE              the installer to write (required)\n"
     "  --stub FILE          the installer stub (default: Install.exe beside this tool)\n"
@@ -54,6 +75,8 @@ const char kBuildHelp[] =
     "  --sign-command CMD   sign Uninstall.exe before packing it and the finished\n"
     "                       installer, with {in} and {out} standing for the files:\n"
     "                       --sign-command \"osslsigncode sign -pkcs12 c.pfx -in {in} -out {out}\"\n"
+    "  --werror             warnings stop the build too\n"
+    "  --quiet              no progress and no report of what was packed\n"
     "\n"
     "setup.ini [Settings] NoDelAll=1 keeps the uninstaller from offering to delete\n"
     "every file of the installation folder.\n";
@@ -291,9 +314,58 @@ int CommandExtract(const std::string& path, const std::string& target) {
   return failed == 0 ? 0 : 1;
 }
 
+// "NAME=FILE" of --add; false when either side is empty.
+bool ParseAdd(const char* value, std::vector<std::pair<std::string, fs::path>>& files) {
+  const char* eq = value != nullptr ? std::strchr(value, '=') : nullptr;
+  if (eq == nullptr || eq == value || eq[1] == '\0') return false;
+  files.emplace_back(std::string(value, eq), fs::u8path(eq + 1));
+  return true;
+}
+
+// 1234567 as "1,234,567".
+std::string Grouped(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
+int CommandCheck(int argc, char** argv) {
+  CheckOptions options;
+  std::string folder;
+  bool werror = false, json = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--werror") {
+      werror = true;
+    } else if (arg == "--add") {
+      if (!ParseAdd(i + 1 < argc ? argv[++i] : nullptr, options.extraFiles)) return Usage("--add takes NAME=FILE");
+    } else if (arg == "--format") {
+      const std::string format = i + 1 < argc ? argv[++i] : "";
+      if (format != "text" && format != "json") return Usage("--format takes text or json");
+      json = format == "json";
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage(("unknown option " + arg).c_str());
+    } else if (folder.empty()) {
+      folder = arg;
+    } else {
+      return Usage("check takes one package folder");
+    }
+  }
+  if (folder.empty()) return Usage("check needs a package folder");
+  options.packageFolder = fs::u8path(folder);
+  const std::vector<Diagnostic> diagnostics = CheckPackageFolder(options);
+  for (const Diagnostic& d : diagnostics) {
+    std::printf("%s\n", (json ? DiagnosticJson(d, folder) : DiagnosticText(d, folder)).c_str());
+  }
+  const DiagnosticCounts counts = CountDiagnostics(diagnostics);
+  std::fprintf(json ? stderr : stdout, "%s\n", DiagnosticSummary(counts, folder).c_str());
+  return counts.errors != 0 || (werror && counts.warnings != 0) ? 1 : 0;
+}
+
 int CommandBuild(int argc, char** argv, const char* argv0) {
   BuildOptions options;
-  std::string stub, output, uninstaller;
+  std::string stub, output, uninstaller, folder;
+  bool werror = false, quiet = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -336,13 +408,15 @@ int CommandBuild(int argc, char** argv, const char* argv0) {
       }
       options.signCommand = v;
     } else if (arg == "--add") {
-      const char* v = value("--add");
-      const char* eq = v != nullptr ? std::strchr(v, '=') : nullptr;
-      if (eq == nullptr || eq == v || eq[1] == '\0') return Usage("--add takes NAME=FILE");
-      options.extraFiles.emplace_back(std::string(v, eq), fs::u8path(eq + 1));
+      if (!ParseAdd(value("--add"), options.extraFiles)) return Usage("--add takes NAME=FILE");
+    } else if (arg == "--werror") {
+      werror = true;
+    } else if (arg == "--quiet") {
+      quiet = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return Usage(("unknown option " + arg).c_str());
-    } else if (options.packageFolder.empty()) {
+    } else if (folder.empty()) {
+      folder = arg;
       options.packageFolder = fs::u8path(arg);
     } else {
       return Usage("build takes one package folder");
@@ -371,7 +445,23 @@ int CommandBuild(int argc, char** argv, const char* argv0) {
       if (options.uninstaller.empty() && fs::is_regular_file(candidate, ec)) options.uninstaller = candidate;
     }
   }
-  options.showProgress = ErrorIsTerminal();
+  // The same check as `check`, first: errors stop the build before
+  // anything is read or written. Notes are for `check`.
+  CheckOptions checkOptions;
+  checkOptions.packageFolder = options.packageFolder;
+  checkOptions.extraFiles = options.extraFiles;
+  const std::vector<Diagnostic> diagnostics = CheckPackageFolder(checkOptions);
+  for (const Diagnostic& d : diagnostics) {
+    if (d.severity != Severity::Note) std::fprintf(stderr, "%s\n", DiagnosticText(d, folder).c_str());
+  }
+  DiagnosticCounts counts = CountDiagnostics(diagnostics);
+  if (counts.errors != 0 || (werror && counts.warnings != 0)) {
+    counts.notes = 0;
+    std::fprintf(stderr, "%s: nothing built\n", DiagnosticSummary(counts, folder).c_str());
+    return 1;
+  }
+  options.checked = true;
+  options.showProgress = !quiet && ErrorIsTerminal();
   BuildReport report;
   std::string error;
   bool ok = BuildInstaller(options, report, error);
@@ -380,8 +470,16 @@ int CommandBuild(int argc, char** argv, const char* argv0) {
     std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s: %lu bytes, %lu entries (setup.pck: %lu)\n", output.c_str(), static_cast<unsigned long>(report.outputSize),
-              static_cast<unsigned long>(report.outerEntries), static_cast<unsigned long>(report.programEntries));
+  const int warnings = counts.warnings + static_cast<int>(report.warnings.size());
+  if (!quiet) {
+    const double ratio = report.fileBytes == 0 ? 0.0 : 100.0 * double(report.packageBytes) / double(report.fileBytes);
+    std::printf("%s: %s bytes\n", output.c_str(), Grouped(report.outputSize).c_str());
+    std::printf("  packed %lu entries (%lu of them in setup.pck): %s bytes of files into %s bytes (%.1f%%)\n",
+                static_cast<unsigned long>(report.outerEntries + report.programEntries),
+                static_cast<unsigned long>(report.programEntries), Grouped(report.fileBytes).c_str(),
+                Grouped(report.packageBytes).c_str(), ratio);
+    std::printf("  %d %s\n", warnings, warnings == 1 ? "warning" : "warnings");
+  }
   return 0;
 }
 
@@ -405,6 +503,14 @@ int Main(int argc, char** argv) {
   }
   int rest = argc - 2;
   char** args = argv + 2;
+  if (command == "check") {
+    if (WantsHelp(rest, args)) return std::printf("%s", kCheckHelp), 0;
+    return CommandCheck(rest, args);
+  }
+  if (command == "keys") {
+    if (WantsHelp(rest, args)) return std::printf("usage: brindorel-pack keys\n\nPrints the setup.ini keys as the README's table.\n"), 0;
+    return rest == 0 ? (std::printf("%s", SetupKeysMarkdown().c_str()), 0) : Usage("keys takes no arguments");
+  }
   if (command == "build") {
     if (WantsHelp(rest, args)) return std::printf("%s", kBuildHelp), 0;
     return CommandBuild(rest, args, argv[0]);

@@ -45,7 +45,8 @@ class PackBuild : public ::testing::Test {
     fs::remove_all(root_);
     folder_ = root_ / "package";
     Write(folder_ / "setup.ini",
-          "[Info]\r\nTitel=Acme Tool\r\nVersion=2.1\r\n[Task]\r\nMutexString=AcmeMutex\r\n[Settings]\r\nProgExe=acme.exe\r\n");
+          "[Info]\r\nTitel=Acme Tool\r\nVersion=2.1\r\n[Task]\r\nMutexString=AcmeMutex\r\n[Settings]\r\nProgExe=acme.exe\r\n"
+          "DefaultDir=%ProgramFiles%Acme Tool\r\n");
     Write(folder_ / "english.lng", "[Page01]\r\nTitel=Welcome\r\n");
     std::string big;
     std::mt19937 random(7);
