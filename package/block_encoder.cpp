@@ -13,6 +13,7 @@
 #include "package/block_encoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -125,15 +126,22 @@ inline std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, st
 // link of a position further back than the reach is never followed.
 // Tables hold position + 1, so that 0 is "none" and one comparison ends a
 // chain both at its end and at the reach.
+//
+// The links of a position (prev_ here, sons_ in the tree finder) are written
+// when it is inserted, before any head, chain or tree can lead to it; so the
+// link table, tens of MiB for a stretch, may come from an earlier finder
+// with its old contents (only the heads must start empty).
 class MatchFinder {
  public:
   // Finds matches for positions from `base` on
   // (inserted in order, up to `last`) within data[0, size).
-  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach)
+  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach,
+              std::vector<std::uint32_t>& links)
       : data_(data), size_(size), base_(base), reach_(reach),
         ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
-        head_(std::size_t(1) << kHashBits, 0),
-        prev_(last - base > kBlockWindowSize ? kBlockWindowSize : last - base, 0), head2_(65536, 0) {}
+        head_(std::size_t(1) << kHashBits, 0), prev_(links), head2_(65536, 0) {
+    prev_.resize(last - base > kBlockWindowSize ? kBlockWindowSize : last - base);
+  }
 
   std::size_t Reach() const { return reach_; }
 
@@ -200,7 +208,7 @@ class MatchFinder {
   std::size_t reach_;
   std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> prev_;
+  std::vector<std::uint32_t>& prev_;
   std::vector<std::uint32_t> head2_;
 };
 
@@ -213,12 +221,12 @@ class MatchFinder {
 class TreeFinder {
  public:
   TreeFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach,
-             std::size_t nice)
+             std::size_t nice, std::vector<std::uint32_t>& links)
       : data_(data), size_(size), base_(base), reach_(reach), nice_(nice),
         ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
-        head_(std::size_t(1) << kHashBits, 0),
-        sons_(2 * (last - base > kBlockWindowSize ? kBlockWindowSize : last - base), 0), head2_(65536, 0),
-        next_(base) {}
+        head_(std::size_t(1) << kHashBits, 0), sons_(links), head2_(65536, 0), next_(base) {
+    sons_.resize(2 * (last - base > kBlockWindowSize ? kBlockWindowSize : last - base));
+  }
 
   std::size_t Reach() const { return reach_; }
 
@@ -320,7 +328,7 @@ class TreeFinder {
   std::size_t nice_;
   std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> sons_;  // two links (smaller, larger) per position
+  std::vector<std::uint32_t>& sons_;  // two links (smaller, larger) per position
   std::vector<std::uint32_t> head2_;
   std::size_t next_;  // the next position not inserted
 };
@@ -855,6 +863,28 @@ struct BlockCompressor::State {
   std::unique_ptr<BitWriter> bits_;
   std::unique_ptr<Emitter> emitter_;
   std::size_t written_ = 0;  // stretches written
+  // Link tables of the match finders, kept for the next stretch: making and
+  // clearing them anew for every stretch took longer than the parse.
+  std::vector<std::unique_ptr<std::vector<std::uint32_t>>> spareLinks_;
+  std::atomic_flag linksLock_ = ATOMIC_FLAG_INIT;
+
+  std::unique_ptr<std::vector<std::uint32_t>> TakeLinks() {
+    while (linksLock_.test_and_set(std::memory_order_acquire)) {
+    }
+    std::unique_ptr<std::vector<std::uint32_t>> links;
+    if (!spareLinks_.empty()) {
+      links = std::move(spareLinks_.back());
+      spareLinks_.pop_back();
+    }
+    linksLock_.clear(std::memory_order_release);
+    return links ? std::move(links) : std::make_unique<std::vector<std::uint32_t>>();
+  }
+  void ReturnLinks(std::unique_ptr<std::vector<std::uint32_t>> links) {
+    while (linksLock_.test_and_set(std::memory_order_acquire)) {
+    }
+    spareLinks_.push_back(std::move(links));
+    linksLock_.clear(std::memory_order_release);
+  }
 
   void Start(std::uint64_t size, int level) {
     level_ = level;
@@ -936,7 +966,7 @@ void BlockCompressor::TakeInput(std::size_t k, const std::uint8_t* input) {
 }
 
 void BlockCompressor::ParseStretch(std::size_t k, const std::uint8_t* input) {
-  const State& s = *state_;
+  State& s = *state_;
   if (s.tooLarge_ || k >= s.stretches_.size() || k >= s.taken_ || s.size_ == 0) return;
   if (input == nullptr) input = s.data_ == nullptr ? nullptr : s.data_ + s.InputBegin(k);
   if (input == nullptr) return;
@@ -967,17 +997,19 @@ void BlockCompressor::ParseStretch(std::size_t k, const std::uint8_t* input) {
       width = ChooseIndexWidth(distances, width);
     }
   };
+  std::unique_ptr<std::vector<std::uint32_t>> links = s.TakeLinks();
   if (s.level_ >= kBlockLevelBest) {
-    TreeFinder mf(input, 0, end, size, reach, kNiceLength);
+    TreeFinder mf(input, 0, end, size, reach, kNiceLength, *links);
     parse(mf, [&](TreeFinder& f, std::size_t chunk, std::size_t chunkEnd) {
       ParseOptimal(cx, f, chunk, chunkEnd, width, lastIndex, tokens);
     });
   } else {
-    MatchFinder mf(input, 0, end, size, reach);
+    MatchFinder mf(input, 0, end, size, reach, *links);
     parse(mf, [&](MatchFinder& f, std::size_t chunk, std::size_t chunkEnd) {
       ParseLazy(cx, f, chunk, chunkEnd, width, lastIndex, chainDepth, tokens);
     });
   }
+  s.ReturnLinks(std::move(links));
 }
 
 void BlockCompressor::WriteStretch(std::size_t k, const std::uint8_t* input) {

@@ -158,7 +158,8 @@ bool WriteSettings(const std::string& folder) {
   return ok;
 }
 
-std::string PackCommand(const std::string& folder, const std::string& output) {
+std::string PackCommand(std::string folder, const std::string& output) {
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();  // "\"" would escape the quote
   return "\"" + BuildDir() + "tools\\pack\\brindorel-pack.exe\" build \"" + folder + "\" -o \"" + output +
          "\" --stub \"" + BuildDir() + "core\\Install.exe\" --uninstaller \"" + BuildDir() +
          "uninstaller\\Uninstall.exe\" --level fast";
