@@ -16,6 +16,7 @@
 
 #include "core/installer_state.h"
 #include "package/package_format.h"
+#include "services/running_programs.h"
 #include "ui/interface_texts.h"
 
 namespace brindorel {
@@ -48,45 +49,10 @@ std::uint32_t CarriedCompanions(const EntryList& entries, FileSizeLookup lookup 
 // with exit code 1.
 bool BeforeProgramStopsInstallation(bool started, std::uint32_t exitCode);
 
-// Whether a process with executable `imagePath` (a full path or a bare file
-// name, "\" or "/" separated) is the program `progExe`: the file names are
-// compared ignoring the case of A-Z, and a folder part of ProgExe
-// ("bin\tool.exe") is left out. An empty ProgExe matches nothing.
-bool ProcessImageMatches(const std::string& imagePath, const std::string& progExe);
-
-// Whether one entry of the process list counts as the program running; the
-// installer's own process never does.
-bool ProcessCountsAsTarget(std::uint32_t processId, std::uint32_t ownProcessId, const std::string& imagePath,
-                           const std::string& progExe);
-
-// What a CreateMutex call for an existing name tells: a handle with
-// ERROR_ALREADY_EXISTS, or no handle because access was denied (another
-// user's or a protected program's mutex) both mean the mutex exists.
-bool MutexCallMeansExisting(bool gotHandle, std::uint32_t lastError);
-
 // How the running check looks: by mutex when MutexString is set, else by the
 // process list when ProgExe is set, else not at all.
 enum class RunningProbe { Mutex, ProcessList, None };
 RunningProbe ChooseRunningProbe(const std::string& mutexString, const std::string& progExe);
-
-// The system's side of the running check.
-class RunningCheckSystem {
- public:
-  virtual ~RunningCheckSystem() = default;
-  // Whether the program to install runs now.
-  virtual bool TargetIsRunning() = 0;
-  // Shows the warning; true for OK, false for Cancel or a closed box.
-  virtual bool WarningAnsweredOk() = 0;
-};
-
-struct RunningCheckOutcome {
-  bool targetRunning = false;  // the program ran at the first look
-  bool cancelled = false;      // the user cancelled the warning
-};
-
-// Looks once; while the program runs, warns, and after OK looks again and
-// warns again, until it has ended or the user cancels.
-RunningCheckOutcome RunRunningCheck(RunningCheckSystem& system);
 
 // --- Windows edge (companions_win.cpp) ---
 
@@ -104,12 +70,8 @@ void StopWhileProgramOnFinish(InstallerState& state);
 // AfterBR.exe, waited for; only found after Finish (Cancel deleted it).
 void RunAfterProgram(const InstallerState& state);
 
-// True when a running process other than this one has ProgExe's file name.
-bool IsProcessRunning(const std::string& progExe);
 // The running check's single look: by MutexString, else by ProgExe.
 bool ProgramToInstallRuns(const Settings& settings);
-// True when a mutex of that name exists, also when it cannot be opened.
-bool MutexExists(const std::string& name);
 
 // Deletes the working folder's files and the folder. Files still in use are
 // retried a few times and then left for the temporary-folder cleanup; the

@@ -5,6 +5,7 @@
 #include "core/companions.h"
 #include "services/file_system.h"
 #include "services/process_runner.h"
+#include "services/running_programs.h"
 #include "services/wide_win.h"
 
 namespace brindorel {
@@ -35,8 +36,6 @@ void WaitUntilEnded(ProgramHandle program) {
   }
 }
 
-using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
-using WalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
 
 class WindowsRunningCheck : public RunningCheckSystem {
  public:
@@ -99,50 +98,16 @@ void RunAfterProgram(const InstallerState& state) {
   ReleaseProgram(StartProgram(path, "", state.workFolder, StartWait | StartKeep));
 }
 
-bool IsProcessRunning(const std::string& progExe) {
-  HMODULE kernel = LoadLibraryW(L"Kernel32.dll");
-  if (kernel == nullptr) return false;
-  auto snapshot = reinterpret_cast<SnapshotFunction>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
-  auto first = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32FirstW")));
-  auto next = reinterpret_cast<WalkFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32NextW")));
-  bool found = false;
-  if (snapshot != nullptr && first != nullptr && next != nullptr) {
-    HANDLE list = snapshot(TH32CS_SNAPPROCESS, 0);
-    if (list != INVALID_HANDLE_VALUE) {
-      const DWORD self = GetCurrentProcessId();
-      PROCESSENTRY32W entry{};
-      entry.dwSize = sizeof entry;
-      for (BOOL more = first(list, &entry); more; more = next(list, &entry)) {
-        // szExeFile is a fixed array; never read past it.
-        const std::string image = NarrowUntilZero(entry.szExeFile, MAX_PATH);
-        if (ProcessCountsAsTarget(entry.th32ProcessID, self, image, progExe)) found = true;
-        entry.dwSize = sizeof entry;
-      }
-      CloseHandle(list);
-    }
-  }
-  FreeLibrary(kernel);
-  return found;
-}
-
 bool ProgramToInstallRuns(const Settings& settings) {
   switch (ChooseRunningProbe(settings.mutexString, settings.progExe)) {
     case RunningProbe::Mutex:
       return MutexExists(settings.mutexString);
     case RunningProbe::ProcessList:
-      return IsProcessRunning(settings.progExe);
+      return !ProcessesOf(settings.progExe).empty();
     case RunningProbe::None:
       break;
   }
   return false;
-}
-
-bool MutexExists(const std::string& name) {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
-  DWORD error = GetLastError();
-  if (mutex != nullptr) CloseHandle(mutex);
-  return MutexCallMeansExisting(mutex != nullptr, error);
 }
 
 bool DeleteWorkFolder(const std::string& workFolder) {

@@ -6,6 +6,7 @@
 
 #include "core/command_line.h"
 #include "core/installer.h"
+#include "services/library_search.h"
 #include "services/wide_win.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {

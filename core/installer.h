@@ -34,8 +34,5 @@ void ReadPreviousChoices(InstallerState& state, ControlSurface& surface);
 // An unattended installation (/S); returns the process's exit code.
 std::uint32_t RunSilentInstallation(InstallerState& state, const InstallerArguments& arguments);
 
-// Makes later LoadLibrary calls search the system folder only, so a DLL
-// planted beside the installer (a downloads folder) is never loaded.
-void HardenLibrarySearch();
 
 }  // namespace brindorel

@@ -19,7 +19,7 @@ namespace {
 // SetupPromptReboot lives in setupapi.dll, which is loaded from the system
 // folder only when a restart is asked for.
 void PromptReboot() {
-  const std::string system = GetSpecialFolder(-2);
+  const std::string system = GetSpecialFolder(kSystemFolderId);
   if (system.empty()) return;
   HMODULE library = LoadLibraryW(Wide(system + "setupapi.dll").c_str());
   if (library == nullptr) return;
@@ -53,20 +53,6 @@ std::uint32_t ReportDamagedInstaller(const InstallerState& state) {
 
 }  // namespace
 
-void HardenLibrarySearch() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return;
-  using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
-  auto setDefault = reinterpret_cast<SetDefaultDirs>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-  if (setDefault != nullptr) setDefault(kSearchSystem32);
-  // Older systems: at least take the current folder out of the search.
-  using SetDllDir = BOOL(WINAPI*)(LPCWSTR);
-  auto setDir = reinterpret_cast<SetDllDir>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
-  if (setDir != nullptr) setDir(L"");
-}
 
 std::uint32_t RunInstaller(const InstallerArguments& arguments) {
   // A switch not understood: an unattended run stops before touching

@@ -18,7 +18,6 @@
 #include "install/installation.h"
 #include "ui/control_surface.h"
 #include "ui/interface_texts.h"
-#include "ui/wizard_window.h"
 
 namespace brindorel {
 

@@ -27,7 +27,6 @@
 namespace brindorel {
 namespace {
 
-constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
 // The built-in header icon: the 32 x 32 image of our own icon resource, which
 // is also the program's icon.
@@ -161,7 +160,7 @@ class WindowsWizardActions : public WizardActions {
 
   void OpenWebLink() override {
     // RunDll32.exe by its full path in the system folder, never through the search path.
-    const std::string system = GetSpecialFolder(-2);
+    const std::string system = GetSpecialFolder(kSystemFolderId);
     if (system.empty()) return;
     const std::string program = system + "rundll32.exe";
     StartProgram(program, "Url.dll,FileProtocolHandler " + window_.GetText(WebLink), "", 0);

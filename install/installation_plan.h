@@ -23,13 +23,6 @@ struct Settings;
 extern const char* const kProductKeyBase;  // "SOFTWARE\Brindorel\"
 struct InterfaceTexts;
 
-// Folder ids the plan looks up.
-constexpr std::int32_t kDesktopFolderId = 0;       // CSIDL_DESKTOP
-constexpr std::int32_t kProgramsFolderId = 2;      // CSIDL_PROGRAMS
-constexpr std::int32_t kStartupFolderId = 7;       // CSIDL_STARTUP
-constexpr std::int32_t kSystemFolderId = -2;
-constexpr std::int32_t kProgramFilesFolderId = -6;
-
 // One shell link. Arguments, show command (1), description and hot key are
 // the same for every link the plan makes, except the arguments of web links.
 struct ShortcutPlan {

@@ -21,7 +21,6 @@ namespace brindorel {
 
 namespace {
 
-constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
 // The progress list, filled from the top; each line's position is known, so
 // that a step can mark its own line once its result is in.

@@ -6,13 +6,12 @@
 #include <shobjidl.h>
 
 #include "services/wide_win.h"
+#include "services/registry.h"
 
 namespace brindorel {
 
 namespace {
 
-constexpr std::uint32_t kLocalMachine = 0x80000002u;
-constexpr std::uint32_t kCurrentUser = 0x80000001u;
 
 HKEY RootKey(std::uint32_t root) {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root)));

@@ -1,10 +1,19 @@
-// The installer's part of "uninstall.dat": where the program went, its
-// shortcuts, the uninstaller's texts in the installation's language and what
-// the user tasks created. Written over the builder's first version of the
-// file: a key already present is replaced in place, a new key goes after the
-// last entry of its group, a missing group is appended at the end.
+// "uninstall.dat", the record the uninstaller works from, in one place for
+// the three programs that meet in it:
+//   - the builder writes its first version into setup.pck: [Settings]
+//     ProgName, Version, MutexString, NoDelAll and [Files] F001... (the
+//     program's files, relative to the installation folder);
+//   - the installer completes it in the installation folder: [Settings]
+//     ProgDir, ProgExe, GUID, ProgLink, StartMenu, DesktopIcon; [Language]
+//     the uninstaller's ten texts in the installation's language; [UserTask]
+//     Number and Task1..TaskN, what the user tasks created. A key already
+//     present is replaced in place, a new key goes after the last entry of its
+//     group, a missing group is appended at the end;
+//   - the uninstaller reads all of it back (ReadUninstallData), every value
+//     as possibly hostile: the file lies in a folder users may write.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,5 +50,35 @@ void WriteUninstallRecord(IniDocument& document, const UninstallRecord& record, 
 // True when the document holds the record's [Settings] ProgDir and
 // [UserTask] Number, as a file read back after writing must.
 bool HoldsUninstallRecord(IniDocument& document, const UninstallRecord& record);
+
+// The builder's first version for a program whose files (relative,
+// "\"-separated) are `files`.
+std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
+                                 const std::string& mutexString, bool noDelAll,
+                                 const std::vector<std::string>& files);
+
+// The whole record as the uninstaller reads it.
+struct UninstallData {
+  std::string progName;
+  std::string version;
+  std::string mutexString;
+  bool noDelAll = true;  // a record without the key never offers DelAll
+  std::string progDir;   // as written, normally ending in "\"
+  std::string progExe;
+  std::string guid;
+  std::string progLink;
+  std::string startMenu;
+  std::string desktopIcon;
+  std::vector<std::string> files;  // [Files] values in file order, empty ones left out
+  // [UserTask] records from Task<Number> down to Task1; keys missing or
+  // beyond Number left out.
+  std::vector<std::string> tasks;
+  InterfaceTexts texts;  // the Uninstaller texts: [Language] over the English defaults
+};
+
+UninstallData ReadUninstallData(IniDocument& record);
+
+// The text of one uninstaller text id (TextId::UninstallerTitel ...).
+const std::string& UninstallText(const UninstallData& data, TextId id);
 
 }  // namespace brindorel

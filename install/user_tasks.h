@@ -13,6 +13,7 @@
 
 #include "install/installation_plan.h"
 #include "services/folders.h"
+#include "services/registry.h"
 
 namespace brindorel {
 
@@ -46,8 +47,6 @@ struct UserTaskAction {
 };
 
 // Predefined registry roots a task may name.
-constexpr std::uint32_t kFirstPredefinedRoot = 0x80000000u;  // HKEY_CLASSES_ROOT
-constexpr std::uint32_t kLastPredefinedRoot = 0x80000006u;   // HKEY_DYN_DATA
 
 // Appends ".lnk" unless the name's last four characters are exactly ".lnk".
 std::string WithLinkSuffix(const std::string& name);

@@ -69,6 +69,9 @@ int BeginFolderScan(int scan, const std::string& folder, const std::string& patt
 int NextFolderEntry(int scan);
 std::string FolderEntryName(int scan);
 int FolderEntryKind(int scan);  // 2 folder, 1 file, 0 unknown scan
+// The entry is a junction or symbolic link (a reparse point): a folder
+// that is really somewhere else, never to be entered or emptied.
+bool FolderEntryIsLink(int scan);
 void EndFolderScan(int scan);
 
 }  // namespace brindorel

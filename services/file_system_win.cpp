@@ -97,9 +97,9 @@ int TakeScanSlot(int scan) {
     for (std::size_t i = 0; i < table.size(); ++i)
       if (!table[i].inUse) return static_cast<int>(i) + 1;
     if (table.size() >= static_cast<std::size_t>(kMostScanSlots)) return 0;
-    std::size_t first_new = table.size();
+    std::size_t firstNew = table.size();
     table.resize(table.size() * 2);
-    return static_cast<int>(first_new) + 1;
+    return static_cast<int>(firstNew) + 1;
   }
   if (scan < 1 || scan > kMostScanSlots) return 0;
   if (static_cast<std::size_t>(scan) > table.size()) table.resize(static_cast<std::size_t>(scan));
@@ -292,6 +292,11 @@ int FolderEntryKind(int scan) {
   ScanRecord* record = FindScan(scan);
   if (record == nullptr) return 0;
   return (record->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
+}
+
+bool FolderEntryIsLink(int scan) {
+  ScanRecord* record = FindScan(scan);
+  return record != nullptr && (record->data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 void EndFolderScan(int scan) {

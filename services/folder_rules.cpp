@@ -138,16 +138,16 @@ ProtectedFolders LookUpProtectedFolders(const FolderLookup& lookup, const std::s
   // Shell folder numbers of the user's and the machine's own folders, and the
   // negative ids of the folders that are not shell folders.
   static const std::int32_t kIds[] = {
-      -3, -2, -4, -6,  // Windows, system, temporary folder, Program Files
-      43, 38, 42, 44,  // Common Files, Program Files (and the 32-bit ones)
-      40,              // the user's profile
-      0, 16, 25,       // desktop: the user's and the common one
-      5, 46,           // documents: the user's and the common one
-      11, 22,          // start menu: the user's and the common one
-      2, 23,           // programs: the user's and the common one
-      7, 24,           // startup: the user's and the common one
-      26, 28, 35,      // application data: roaming, local, common
-      20, 36, 37,      // fonts, Windows and system again as shell folders
+      kWindowsFolderId, kSystemFolderId, kTempFolderId, kProgramFilesFolderId,
+      kCommonFilesFolderId, kProgramFilesShellFolderId, kProgramFilesX86FolderId, kCommonFilesX86FolderId,
+      kProfileFolderId,
+      kDesktopFolderId, kDesktopDirectoryFolderId, kCommonDesktopFolderId,
+      kDocumentsFolderId, kCommonDocumentsFolderId,
+      kStartMenuFolderId, kCommonStartMenuFolderId,
+      kProgramsFolderId, kCommonProgramsFolderId,
+      kStartupFolderId, kCommonStartupFolderId,
+      kAppDataFolderId, kLocalAppDataFolderId, kCommonAppDataFolderId,
+      kFontsFolderId, kWindowsShellFolderId, kSystemShellFolderId,
   };
   ProtectedFolders result;
   for (std::int32_t id : kIds) {

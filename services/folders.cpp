@@ -5,14 +5,14 @@
 namespace brindorel {
 
 const FolderPlaceholder kFolderPlaceholders[10] = {
-    {"%ProgramFiles%", -6}, {"%Windows%", -3},     {"%System%", -2},      {"%CommonFiles%", 43},
-    {"%AppData%", 26},      {"%StartUp%", 7},      {"%QuickLaunch%", -5}, {"%MyDocuments%", 5},
-    {"%Quillmark%", -7},    {"%Fonts%", 20},
+    {"%ProgramFiles%", kProgramFilesFolderId}, {"%Windows%", kWindowsFolderId},
+    {"%System%", kSystemFolderId},             {"%CommonFiles%", kCommonFilesFolderId},
+    {"%AppData%", kAppDataFolderId},           {"%StartUp%", kStartupFolderId},
+    {"%QuickLaunch%", kQuickLaunchFolderId},   {"%MyDocuments%", kDocumentsFolderId},
+    {"%Quillmark%", kQuillmarkOpenFolderId},   {"%Fonts%", kFontsFolderId},
 };
 
 namespace {
-
-constexpr std::int32_t kProgramFilesId = -6;
 
 // Replaces every occurrence, left to right; inserted text is not searched again.
 std::string ReplaceEvery(const std::string& text, const std::string& searched, const std::string& replacement) {
@@ -40,10 +40,10 @@ std::string WithTrailingSeparator(const std::string& folder) {
   return folder + '\\';
 }
 
-std::string QuickLaunchFolder(const std::string& app_data_folder) {
+std::string QuickLaunchFolder(const std::string& appDataFolder) {
   // Without the application-data folder the rest would be a relative path.
-  if (app_data_folder.empty()) return "";
-  return WithTrailingSeparator(app_data_folder) + "Microsoft\\Internet Explorer\\Quick Launch\\";
+  if (appDataFolder.empty()) return "";
+  return WithTrailingSeparator(appDataFolder) + "Microsoft\\Internet Explorer\\Quick Launch\\";
 }
 
 std::string CommandValueFolder(const std::string& command) {
@@ -60,15 +60,15 @@ std::string CommandValueFolder(const std::string& command) {
 }
 
 std::string ExpandFolderPlaceholders(const std::string& text, const FolderLookup& lookup) {
-  if (std::count(text.begin(), text.end(), '%') < 2) return lookup(kProgramFilesId) + text;
+  if (std::count(text.begin(), text.end(), '%') < 2) return lookup(kProgramFilesFolderId) + text;
   std::string result = text;
-  std::string program_files;
+  std::string programFiles;
   for (const FolderPlaceholder& placeholder : kFolderPlaceholders) {
-    std::string folder = lookup(placeholder.folder_id);
-    if (placeholder.folder_id == kProgramFilesId) program_files = folder;
+    std::string folder = lookup(placeholder.folderId);
+    if (placeholder.folderId == kProgramFilesFolderId) programFiles = folder;
     result = ReplaceEvery(result, placeholder.name, folder);
   }
-  if (!StartsWithDrive(result)) result = program_files + result;
+  if (!StartsWithDrive(result)) result = programFiles + result;
   return result;
 }
 

@@ -13,7 +13,6 @@ namespace brindorel {
 
 namespace {
 
-constexpr std::uint32_t kLocalMachine = 0x80000002u;
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // The directory calls report the size they need (zero included) when the
@@ -46,32 +45,32 @@ std::string ShellFolder(std::int32_t id) {
 std::string QuillmarkFolder(const char* verb) {
   // Bits 16-23 of the version hold the build number's low byte on the NT line;
   // those systems keep the association under Applications in HKCR.
-  bool applications_key = (GetVersion() & 0x00FF0000u) != 0;
-  const std::uint32_t root = applications_key ? 0x80000000u : kLocalMachine;
-  std::string subkey = std::string(applications_key ? "Applications" : "Software\\Classes") +
+  bool applicationsKey = (GetVersion() & 0x00FF0000u) != 0;
+  const std::uint32_t root = applicationsKey ? 0x80000000u : kLocalMachine;
+  std::string subkey = std::string(applicationsKey ? "Applications" : "Software\\Classes") +
                        "\\Quillmark.exe\\shell\\" + verb + "\\command";
   return CommandValueFolder(ReadRegistryText(root, subkey, ""));
 }
 
 std::string FolderText(std::int32_t id) {
   switch (id) {
-    case -1:
+    case kCurrentFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
-    case -2:
+    case kSystemFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
-    case -3:
+    case kWindowsFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); });
-    case -4:
+    case kTempFolderId:
       return GrowingText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
-    case -5:
-      return QuickLaunchFolder(GetSpecialFolder(CSIDL_APPDATA));
-    case -6:
+    case kQuickLaunchFolderId:
+      return QuickLaunchFolder(GetSpecialFolder(kAppDataFolderId));
+    case kProgramFilesFolderId:
       return ReadRegistryText(kLocalMachine, kCurrentVersionKey, "ProgramFilesDir");
-    case -7:
+    case kQuillmarkOpenFolderId:
       return QuillmarkFolder("open");
-    case -8:
+    case kQuillmarkEditFolderId:
       return QuillmarkFolder("edit");
-    case CSIDL_PROGRAM_FILES_COMMON:
+    case kCommonFilesFolderId:
       return ReadRegistryText(kLocalMachine, kCurrentVersionKey, "CommonFilesDir");
     default:
       return id < 0 ? std::string() : ShellFolder(id);
@@ -85,7 +84,7 @@ using LongPathFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 std::string GetSpecialFolder(std::int32_t id) { return WithTrailingSeparator(FolderText(id)); }
 
 std::string GetTempFolder() {
-  const std::string temp = FolderText(-4);
+  const std::string temp = FolderText(kTempFolderId);
   if (temp.empty()) return "";
   // Looked up at run time: older systems lack the long-path conversion.
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");

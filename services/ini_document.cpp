@@ -26,7 +26,7 @@ bool IsLineEnd(std::uint8_t c) { return c == '\r' || c == '\n' || c == 0; }
 struct IniDocument::Impl {
   std::vector<Entry> entries;
   std::size_t current = kNone;  // index of the current group's header; kNone: unnamed group
-  bool has_pending = false;
+  bool hasPending = false;
   std::string pending;
   bool modified = false;
   bool utf8 = false;                   // read with the mark
@@ -89,16 +89,16 @@ struct IniDocument::Impl {
       entries.push_back({EntryKind::kGroup, std::string(), std::string(name, p)});
       return;
     }
-    const std::uint8_t* key_end = p;
-    while (key_end < end && *key_end != '=') ++key_end;
-    const std::uint8_t* value = key_end;
-    const std::uint8_t* key_start = p;
-    while (key_end > key_start && IsBlank(static_cast<char>(key_end[-1]))) --key_end;
+    const std::uint8_t* keyEnd = p;
+    while (keyEnd < end && *keyEnd != '=') ++keyEnd;
+    const std::uint8_t* value = keyEnd;
+    const std::uint8_t* keyStart = p;
+    while (keyEnd > keyStart && IsBlank(static_cast<char>(keyEnd[-1]))) --keyEnd;
     if (value < end) {
       ++value;  // the "="
       while (value < end && IsBlank(static_cast<char>(*value))) ++value;
     }
-    entries.push_back({EntryKind::kKey, std::string(key_start, key_end), std::string(value, end)});
+    entries.push_back({EntryKind::kKey, std::string(keyStart, keyEnd), std::string(value, end)});
   }
 };
 
@@ -144,7 +144,7 @@ int IniDocument::SelectGroup(const std::string& name) {
   Impl& d = *impl_;
   if (name.empty()) {
     d.current = kNone;
-    d.has_pending = false;
+    d.hasPending = false;
     d.pending.clear();
     return 1;
   }
@@ -153,19 +153,19 @@ int IniDocument::SelectGroup(const std::string& name) {
     const Entry& e = d.entries[i];
     if (e.kind == EntryKind::kGroup && EqualIgnoringAsciiCase(e.value, wanted)) {
       d.current = i;
-      d.has_pending = false;
+      d.hasPending = false;
       d.pending.clear();
       return 1;
     }
   }
-  d.has_pending = true;
+  d.hasPending = true;
   d.pending = wanted;
   return 0;
 }
 
 std::string IniDocument::ReadString(const std::string& key, const std::string& fallback) const {
   const Impl& d = *impl_;
-  if (d.has_pending) return fallback;
+  if (d.hasPending) return fallback;
   const std::size_t at = d.FindKey(ValidUtf8(key));
   if (at == kNone) return fallback;
   const std::string& raw = d.entries[at].value;
@@ -181,7 +181,7 @@ std::string IniDocument::ReadString(const std::string& key, const std::string& f
 std::vector<std::string> IniDocument::KeyNames() const {
   const Impl& d = *impl_;
   std::vector<std::string> names;
-  if (d.has_pending) return names;
+  if (d.hasPending) return names;
   for (std::size_t i = d.current == kNone ? 0 : d.current + 1; i < d.entries.size(); ++i) {
     const Entry& e = d.entries[i];
     if (e.kind == EntryKind::kGroup) break;
@@ -192,7 +192,7 @@ std::vector<std::string> IniDocument::KeyNames() const {
 
 std::int32_t IniDocument::ReadNumber(const std::string& key, std::int32_t fallback) const {
   const Impl& d = *impl_;
-  if (d.has_pending) return fallback;
+  if (d.hasPending) return fallback;
   const std::size_t at = d.FindKey(ValidUtf8(key));
   if (at == kNone) return fallback;
   return TextToNumber(d.entries[at].value);
@@ -202,10 +202,10 @@ void IniDocument::WriteString(const std::string& key, const std::string& value) 
   Impl& d = *impl_;
   std::string name = ValidUtf8(key);
   std::string text = ValidUtf8(value);
-  if (d.has_pending) {
+  if (d.hasPending) {
     d.entries.push_back({EntryKind::kGroup, std::string(), std::move(d.pending)});
     d.current = d.entries.size() - 1;
-    d.has_pending = false;
+    d.hasPending = false;
     d.pending.clear();
   }
   const std::size_t at = d.FindKey(name);

@@ -16,8 +16,8 @@ namespace {
 struct IniFileState {
   bool open = false;           // a document is loaded (from a file or a kept path)
   HANDLE file = INVALID_HANDLE_VALUE;
-  std::string kept_path;       // only when the file could not be opened
-  bool write_back = true;      // false when the file's contents could not be read
+  std::string keptPath;       // only when the file could not be opened
+  bool writeBack = true;      // false when the file's contents could not be read
   IniDocument document;
 };
 
@@ -51,8 +51,8 @@ bool ReadWhole(HANDLE file, std::vector<std::uint8_t>& bytes) {
 }
 
 void WriteDocument(IniFileState& s) {
-  if (s.file == INVALID_HANDLE_VALUE && !s.kept_path.empty()) {
-    s.file = CreateFileW(WidePath(s.kept_path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  if (s.file == INVALID_HANDLE_VALUE && !s.keptPath.empty()) {
+    s.file = CreateFileW(WidePath(s.keptPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (s.file == INVALID_HANDLE_VALUE) return;
@@ -77,13 +77,13 @@ int OpenIniFile(const std::string& path) {
   s.file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE);
   if (s.file == INVALID_HANDLE_VALUE) s.file = OpenExisting(path, GENERIC_READ);
   if (s.file == INVALID_HANDLE_VALUE) {
-    s.kept_path = path;
+    s.keptPath = path;
     return 0;
   }
   std::vector<std::uint8_t> bytes;
   if (!ReadWhole(s.file, bytes)) {
     // Rewriting a file whose contents are unknown would destroy them.
-    s.write_back = false;
+    s.writeBack = false;
     return 0;
   }
   // A file without the UTF-8 mark is in the system's code page.
@@ -118,12 +118,12 @@ void WriteIniNumber(const std::string& key, std::int32_t value) {
 
 void CloseIniFile() {
   IniFileState& s = State();
-  if (s.open && s.write_back && s.document.modified()) WriteDocument(s);
+  if (s.open && s.writeBack && s.document.modified()) WriteDocument(s);
   if (s.file != INVALID_HANDLE_VALUE) CloseHandle(s.file);
   s.file = INVALID_HANDLE_VALUE;
   s.open = false;
-  s.kept_path.clear();
-  s.write_back = true;
+  s.keptPath.clear();
+  s.writeBack = true;
   s.document = IniDocument();
 }
 

@@ -46,14 +46,8 @@ ProgramHandle IsKnownProgram(ProgramHandle program);
 // The process id; -1 for a program opened through the shell, 0 when unknown.
 std::int32_t ProgramProcessId(ProgramHandle program);
 
-// Pipes. Reading returns what is waiting now, without blocking; with `wait`
-// it blocks until some data arrives or the program closes its end. Output
-// and error are read separately.
+// The output pipe: what is waiting now, without blocking; with `wait` it
+// blocks until some data arrives or the program closes its end.
 std::string ReadProgramOutput(ProgramHandle program, bool wait = false);
-std::string ReadProgramError(ProgramHandle program, bool wait = false);
-// Writes all of `data` to the input pipe; 1 on success.
-int WriteProgramInput(ProgramHandle program, const std::string& data);
-// Closes the input pipe so that the program sees the end of its input.
-void CloseProgramInput(ProgramHandle program);
 
 }  // namespace brindorel

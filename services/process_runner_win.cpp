@@ -14,7 +14,7 @@ namespace {
 
 struct StartedProgram {
   HANDLE process = nullptr;
-  std::int32_t process_id = 0;
+  std::int32_t processId = 0;
   HANDLE input = nullptr;   // our writing end of its standard input
   HANDLE output = nullptr;  // our reading end of its standard output
   HANDLE error = nullptr;   // our reading end of its standard error
@@ -55,16 +55,6 @@ class ProgramList {
     return true;
   }
 
-  // Takes the input pipe out of the record so that it is closed only once.
-  HANDLE TakeInput(ProgramHandle handle) {
-    Locked hold(lock_);
-    auto found = programs_.find(handle);
-    if (found == programs_.end()) return nullptr;
-    HANDLE input = found->second.input;
-    found->second.input = nullptr;
-    return input;
-  }
-
  private:
   class Locked {
    public:
@@ -101,20 +91,20 @@ HANDLE NotInherited(HANDLE handle) {
   return copy;
 }
 
-// A pipe whose `child_end` (the reading end when `child_reads`) is inherited
+// A pipe whose `childEnd` (the reading end when `childReads`) is inherited
 // and whose other end is ours. Both stay null when it cannot be made.
-void MakePipe(bool child_reads, HANDLE* child_end, HANDLE* own_end) {
+void MakePipe(bool childReads, HANDLE* childEnd, HANDLE* ownEnd) {
   SECURITY_ATTRIBUTES attributes = {};
   attributes.nLength = sizeof attributes;
   attributes.bInheritHandle = TRUE;
-  HANDLE read_end = nullptr;
-  HANDLE write_end = nullptr;
-  *child_end = nullptr;
-  *own_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &attributes, 0)) return;
-  *child_end = child_reads ? read_end : write_end;
-  *own_end = NotInherited(child_reads ? write_end : read_end);
-  if (*own_end == nullptr) CloseIfOpen(*child_end);
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  *childEnd = nullptr;
+  *ownEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) return;
+  *childEnd = childReads ? readEnd : writeEnd;
+  *ownEnd = NotInherited(childReads ? writeEnd : readEnd);
+  if (*ownEnd == nullptr) CloseIfOpen(*childEnd);
 }
 
 std::string CommandLine(const std::string& path, const std::string& parameters) {
@@ -152,7 +142,7 @@ ProgramHandle StartThroughShell(const std::string& path, const std::string& para
   if ((flags & StartKeep) != 0) {
     StartedProgram program;
     program.process = info.hProcess;
-    program.process_id = -1;
+    program.processId = -1;
     return Programs().Add(program);
   }
   if (info.hProcess != nullptr) CloseHandle(info.hProcess);
@@ -191,7 +181,7 @@ ProgramHandle StartProgram(const std::string& path, const std::string& parameter
   DWORD creation = NORMAL_PRIORITY_CLASS | (hidden ? DETACHED_PROCESS : 0);
   BOOL inherit = FALSE;
 
-  HANDLE child_input = nullptr, child_output = nullptr, child_error = nullptr;
+  HANDLE childInput = nullptr, childOutput = nullptr, childError = nullptr;
   StartedProgram program;
   StartedProgram earlier_program;
   if ((flags & StartChained) != 0 && Programs().Find(earlier, &earlier_program) &&
@@ -199,21 +189,21 @@ ProgramHandle StartProgram(const std::string& path, const std::string& parameter
     // The earlier program keeps its own reading end; the new program gets an
     // inheritable copy, which is closed here once it has been handed over.
     HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, earlier_program.output, self, &child_input, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
-      child_input = nullptr;
+    if (!DuplicateHandle(self, earlier_program.output, self, &childInput, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+      childInput = nullptr;
     }
   } else if (keep && (flags & StartWriteInput) != 0) {
-    MakePipe(true, &child_input, &program.input);
+    MakePipe(true, &childInput, &program.input);
   }
-  if (keep && (flags & StartReadOutput) != 0) MakePipe(false, &child_output, &program.output);
-  if (keep && (flags & StartReadError) != 0) MakePipe(false, &child_error, &program.error);
-  if (child_input != nullptr || child_output != nullptr || child_error != nullptr) {
+  if (keep && (flags & StartReadOutput) != 0) MakePipe(false, &childOutput, &program.output);
+  if (keep && (flags & StartReadError) != 0) MakePipe(false, &childError, &program.error);
+  if (childInput != nullptr || childOutput != nullptr || childError != nullptr) {
     startup.dwFlags |= STARTF_USESTDHANDLES;
     inherit = TRUE;
     creation &= ~static_cast<DWORD>(DETACHED_PROCESS);
-    startup.hStdInput = child_input != nullptr ? child_input : GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = child_output != nullptr ? child_output : GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = child_error != nullptr ? child_error : GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = childInput != nullptr ? childInput : GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = childOutput != nullptr ? childOutput : GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = childError != nullptr ? childError : GetStdHandle(STD_ERROR_HANDLE);
   }
 
   // CreateProcessW may write into the command line: a buffer of our own.
@@ -224,9 +214,9 @@ ProgramHandle StartProgram(const std::string& path, const std::string& parameter
   PROCESS_INFORMATION created = {};
   BOOL started = CreateProcessW(nullptr, command_buffer.data(), nullptr, nullptr, inherit, creation, nullptr,
                                 folder.empty() ? nullptr : folder.c_str(), &startup, &created);
-  CloseIfOpen(child_input);
-  CloseIfOpen(child_output);
-  CloseIfOpen(child_error);
+  CloseIfOpen(childInput);
+  CloseIfOpen(childOutput);
+  CloseIfOpen(childError);
 
   if (!started) {
     CloseIfOpen(program.input);
@@ -244,7 +234,7 @@ ProgramHandle StartProgram(const std::string& path, const std::string& parameter
     return 1;
   }
   program.process = created.hProcess;
-  program.process_id = static_cast<std::int32_t>(created.dwProcessId);
+  program.processId = static_cast<std::int32_t>(created.dwProcessId);
   return Programs().Add(program);
 }
 
@@ -288,37 +278,13 @@ ProgramHandle IsKnownProgram(ProgramHandle program) {
 
 std::int32_t ProgramProcessId(ProgramHandle program) {
   StartedProgram found;
-  return Programs().Find(program, &found) ? found.process_id : 0;
+  return Programs().Find(program, &found) ? found.processId : 0;
 }
 
 std::string ReadProgramOutput(ProgramHandle program, bool wait) {
   StartedProgram found;
   if (!Programs().Find(program, &found)) return "";
   return ReadPipe(found.output, wait);
-}
-
-std::string ReadProgramError(ProgramHandle program, bool wait) {
-  StartedProgram found;
-  if (!Programs().Find(program, &found)) return "";
-  return ReadPipe(found.error, wait);
-}
-
-int WriteProgramInput(ProgramHandle program, const std::string& data) {
-  StartedProgram found;
-  if (!Programs().Find(program, &found) || found.input == nullptr) return 0;
-  std::string::size_type written = 0;
-  while (written < data.size()) {
-    DWORD chunk = 0;
-    DWORD wanted = static_cast<DWORD>(data.size() - written);
-    if (!WriteFile(found.input, data.data() + written, wanted, &chunk, nullptr) || chunk == 0) return 0;
-    written += chunk;
-  }
-  return 1;
-}
-
-void CloseProgramInput(ProgramHandle program) {
-  HANDLE input = Programs().TakeInput(program);
-  CloseIfOpen(input);
 }
 
 }  // namespace brindorel

@@ -9,6 +9,16 @@
 
 namespace brindorel {
 
+// The predefined roots, as their handle numbers.
+constexpr std::uint32_t kClassesRoot = 0x80000000u;   // HKEY_CLASSES_ROOT
+constexpr std::uint32_t kCurrentUser = 0x80000001u;   // HKEY_CURRENT_USER
+constexpr std::uint32_t kLocalMachine = 0x80000002u;  // HKEY_LOCAL_MACHINE
+constexpr std::uint32_t kUsers = 0x80000003u;         // HKEY_USERS
+constexpr std::uint32_t kPerformanceData = 0x80000004u;  // HKEY_PERFORMANCE_DATA
+constexpr std::uint32_t kCurrentConfig = 0x80000005u;  // HKEY_CURRENT_CONFIG
+constexpr std::uint32_t kFirstPredefinedRoot = kClassesRoot;
+constexpr std::uint32_t kLastPredefinedRoot = 0x80000006u;  // HKEY_DYN_DATA
+
 // Reads a text value of at most 255 characters, its terminating zero
 // included; the empty text when the key or value is missing, the data is
 // longer, or any call fails. The result stops at the first zero.

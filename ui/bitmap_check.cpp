@@ -36,13 +36,13 @@ bool BitCountValid(std::uint32_t bits) {
 
 // The parts of a DIB header that say how many bytes the bitmap needs.
 struct DibLayout {
-  std::uint64_t header_bytes = 0;  // header, masks and palette
+  std::uint64_t headerBytes = 0;  // header, masks and palette
   std::int64_t width = 0;
-  std::int64_t height = 0;         // > 0; top_down tells the sign
-  bool top_down = false;
+  std::int64_t height = 0;         // > 0; topDown tells the sign
+  bool topDown = false;
   std::uint32_t bits = 0;
   std::uint32_t compression = kRgb;
-  std::uint32_t image_size = 0;
+  std::uint32_t imageSize = 0;
 };
 
 // Reads a core or info header at `p`, `size` bytes available. False when the
@@ -57,7 +57,7 @@ bool ReadDib(const std::uint8_t* p, std::size_t size, DibLayout& dib) {
     dib.bits = U16(p + 10);
     if (U16(p + 8) != 1) return false;
     if (dib.bits != 1 && dib.bits != 4 && dib.bits != 8 && dib.bits != 24) return false;
-    dib.header_bytes = kCoreHeader + (dib.bits <= 8 ? 3u << dib.bits : 0u);
+    dib.headerBytes = kCoreHeader + (dib.bits <= 8 ? 3u << dib.bits : 0u);
     return SidesSane(dib.width, dib.height);
   }
   if (header != kInfoHeader && header != 52 && header != 56 && header != 108 && header != 124) return false;
@@ -66,30 +66,30 @@ bool ReadDib(const std::uint8_t* p, std::size_t size, DibLayout& dib) {
   dib.height = S32(p + 8);
   dib.bits = U16(p + 14);
   dib.compression = U32(p + 16);
-  dib.image_size = U32(p + 20);
-  const std::uint32_t colours_used = U32(p + 32);
+  dib.imageSize = U32(p + 20);
+  const std::uint32_t coloursUsed = U32(p + 32);
   if (U16(p + 12) != 1 || !BitCountValid(dib.bits)) return false;
   if (dib.height < 0) {
-    dib.top_down = true;
+    dib.topDown = true;
     dib.height = -dib.height;
   }
   if (!SidesSane(dib.width, dib.height)) return false;
 
   switch (dib.compression) {
     case kRgb: break;
-    case kRle8: if (dib.bits != 8 || dib.top_down) return false; break;
-    case kRle4: if (dib.bits != 4 || dib.top_down) return false; break;
+    case kRle8: if (dib.bits != 8 || dib.topDown) return false; break;
+    case kRle4: if (dib.bits != 4 || dib.topDown) return false; break;
     case kBitFields: if (dib.bits != 16 && dib.bits != 32) return false; break;
     default: return false;  // JPEG, PNG and others are not loaded from files
   }
-  std::uint64_t palette = colours_used;
+  std::uint64_t palette = coloursUsed;
   if (dib.bits <= 8) {
     if (palette > (1u << dib.bits)) return false;
     if (palette == 0) palette = 1u << dib.bits;
   }
   // An info header of 40 bytes is followed by its three colour masks.
   const std::uint64_t masks = dib.compression == kBitFields && header == kInfoHeader ? 12u : 0u;
-  dib.header_bytes = header + masks + palette * 4u;
+  dib.headerBytes = header + masks + palette * 4u;
   return true;
 }
 
@@ -97,16 +97,16 @@ bool ReadDib(const std::uint8_t* p, std::size_t size, DibLayout& dib) {
 
 bool BitmapFileIsSound(const std::uint8_t* data, std::size_t size) {
   if (data == nullptr || size < kFileHeader || data[0] != 'B' || data[1] != 'M') return false;
-  const std::uint64_t pixel_offset = U32(data + 10);
+  const std::uint64_t pixelOffset = U32(data + 10);
   DibLayout dib;
   if (!ReadDib(data + kFileHeader, size - kFileHeader, dib)) return false;
-  if (kFileHeader + dib.header_bytes > size) return false;
-  if (pixel_offset < kFileHeader + std::uint64_t{U32(data + kFileHeader)}) return false;
+  if (kFileHeader + dib.headerBytes > size) return false;
+  if (pixelOffset < kFileHeader + std::uint64_t{U32(data + kFileHeader)}) return false;
   const std::uint64_t pixels = dib.compression == kRle8 || dib.compression == kRle4
-                                   ? dib.image_size
+                                   ? dib.imageSize
                                    : ArrayBytes(dib.width, dib.height, dib.bits);
   if (pixels == 0) return false;
-  return pixel_offset <= size && pixels <= size - pixel_offset;
+  return pixelOffset <= size && pixels <= size - pixelOffset;
 }
 
 bool IconFileIsSound(const std::uint8_t* data, std::size_t size) {
@@ -116,15 +116,15 @@ bool IconFileIsSound(const std::uint8_t* data, std::size_t size) {
   if (U16(data) != 0 || U16(data + 2) != 1) return false;
   const std::uint32_t count = U16(data + 4);
   if (count == 0) return false;
-  const std::uint64_t images_start = kDirectory + std::uint64_t{count} * kEntry;
-  if (images_start > size) return false;
+  const std::uint64_t imagesStart = kDirectory + std::uint64_t{count} * kEntry;
+  if (imagesStart > size) return false;
 
   static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = data + kDirectory + i * kEntry;
     const std::uint64_t bytes = U32(entry + 8);
     const std::uint64_t offset = U32(entry + 12);
-    if (bytes == 0 || offset < images_start || offset > size || bytes > size - offset) return false;
+    if (bytes == 0 || offset < imagesStart || offset > size || bytes > size - offset) return false;
     const std::uint8_t* image = data + offset;
     if (bytes >= sizeof kPng && std::memcmp(image, kPng, sizeof kPng) == 0) continue;
 
@@ -133,10 +133,10 @@ bool IconFileIsSound(const std::uint8_t* data, std::size_t size) {
     DibLayout dib;
     if (bytes < kInfoHeader || U32(image) != kInfoHeader) return false;
     if (!ReadDib(image, static_cast<std::size_t>(bytes), dib)) return false;
-    if (dib.compression != kRgb || dib.top_down || dib.height < 2) return false;
+    if (dib.compression != kRgb || dib.topDown || dib.height < 2) return false;
     const std::int64_t rows = dib.height / 2;
     const std::uint64_t need =
-        dib.header_bytes + ArrayBytes(dib.width, rows, dib.bits) + ArrayBytes(dib.width, rows, 1);
+        dib.headerBytes + ArrayBytes(dib.width, rows, dib.bits) + ArrayBytes(dib.width, rows, 1);
     if (need > bytes) return false;
   }
   return true;

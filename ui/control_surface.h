@@ -81,4 +81,12 @@ class ControlSurface {
   virtual void SetImage(int control, ImageHandle image) = 0;
 };
 
+// One event of a numbered window, as the page flow receives it.
+struct WizardEvent {
+  enum Kind { Click, FocusLost, CloseRequest };
+  Kind kind;
+  int window;   // WindowNumber
+  int control;  // ControlNumber; 0 for a close request
+};
+
 }  // namespace brindorel

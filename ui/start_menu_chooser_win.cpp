@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "services/file_system.h"
 #include "services/folders.h"
 #include "services/utf8.h"
 #include "services/wide_win.h"
@@ -14,8 +15,6 @@ namespace brindorel {
 namespace {
 
 const wchar_t kChooserClass[] = L"BrindorelStartMenu";
-constexpr std::int32_t kUserPrograms = 2;     // CSIDL_PROGRAMS
-constexpr std::int32_t kCommonPrograms = 23;  // CSIDL_COMMON_PROGRAMS
 
 struct ChooserState {
   HWND tree = nullptr;
@@ -95,23 +94,21 @@ void FillTree(HWND tree, const std::vector<MenuFolderItem>& items, std::vector<H
 
 }  // namespace
 
-std::vector<std::string> StartMenuRoots() { return {GetSpecialFolder(kUserPrograms), GetSpecialFolder(kCommonPrograms)}; }
+std::vector<std::string> StartMenuRoots() { return {GetSpecialFolder(kProgramsFolderId), GetSpecialFolder(kCommonProgramsFolderId)}; }
 
 std::vector<MenuFolderEntry> ListMenuFolder(const std::string& folder) {
   std::vector<MenuFolderEntry> entries;
-  const std::string pattern = folder + "*.*";
-  if (Utf16Length(pattern) >= MAX_PATH) return entries;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(Wide(pattern).c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return entries;
-  do {
+  if (Utf16Length(folder + "*.*") >= MAX_PATH) return entries;
+  const int scan = BeginFolderScan(-1, folder, "*.*");
+  if (scan == 0) return entries;
+  while (NextFolderEntry(scan) != 0) {
     MenuFolderEntry entry;
-    entry.name = NarrowUntilZero(data.cFileName, MAX_PATH);
-    entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.name = FolderEntryName(scan);
+    entry.folder = FolderEntryKind(scan) == 2;
+    entry.reparsePoint = FolderEntryIsLink(scan);
     entries.push_back(entry);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  }
+  EndFolderScan(scan);
   return entries;
 }
 

@@ -64,38 +64,38 @@ TgaDecoder::TgaDecoder(const std::uint8_t* data, std::size_t size) {
   if (width == 0 || height == 0 || width > kTgaMaxSide || height > kTgaMaxSide) return;
   if (std::uint64_t{width} * height > kTgaMaxPixels) return;
   // A 15-bit colour-map entry takes two bytes, like a 16-bit one.
-  const std::uint64_t map_bytes = std::uint64_t{Word(data + 5)} * ((data[7] + 7u) / 8u);
-  const std::uint64_t offset = kTgaHeaderSize + data[0] + map_bytes;
+  const std::uint64_t mapBytes = std::uint64_t{Word(data + 5)} * ((data[7] + 7u) / 8u);
+  const std::uint64_t offset = kTgaHeaderSize + data[0] + mapBytes;
   if (offset > size) return;
 
   pixels_ = data + offset;
-  pixel_bytes_ = size - static_cast<std::size_t>(offset);
+  pixelBytes_ = size - static_cast<std::size_t>(offset);
   width_ = width;
   height_ = height;
   type_ = type;
   depth_ = data[16];
-  top_first_ = (data[17] & 0x20u) != 0;
+  topFirst_ = (data[17] & 0x20u) != 0;
 }
 
-bool TgaDecoder::Decode(std::uint8_t* dest, std::size_t dest_size, std::size_t row_size) const {
+bool TgaDecoder::Decode(std::uint8_t* dest, std::size_t destSize, std::size_t rowSize) const {
   if (!IsTga() || dest == nullptr) return false;
-  if (row_size < 3u * std::uint64_t{width_}) return false;
-  if (std::uint64_t{row_size} * height_ > dest_size) return false;
-  std::memset(dest, 0, row_size * height_);
+  if (rowSize < 3u * std::uint64_t{width_}) return false;
+  if (std::uint64_t{rowSize} * height_ > destSize) return false;
+  std::memset(dest, 0, rowSize * height_);
   if (type_ == kUncompressed)
-    DecodeUncompressed(dest, row_size);
+    DecodeUncompressed(dest, rowSize);
   else
-    DecodeRunLength(dest, row_size);
+    DecodeRunLength(dest, rowSize);
   return true;
 }
 
-void TgaDecoder::DecodeUncompressed(std::uint8_t* dest, std::size_t row_size) const {
+void TgaDecoder::DecodeUncompressed(std::uint8_t* dest, std::size_t rowSize) const {
   if (depth_ != 16 && depth_ != 24 && depth_ != 32) return;
   const unsigned bytes = depth_ / 8u;
   const std::uint8_t* in = pixels_;
-  std::size_t left = pixel_bytes_;
+  std::size_t left = pixelBytes_;
   for (std::uint32_t j = 0; j < height_; ++j) {
-    std::uint8_t* out = dest + row_size * (top_first_ ? j : height_ - 1 - j);
+    std::uint8_t* out = dest + rowSize * (topFirst_ ? j : height_ - 1 - j);
     for (std::uint32_t x = 0; x < width_; ++x, out += 3) {
       if (left < bytes) return;  // truncated: the rest stays black
       PutPixel(out, in, bytes);
@@ -105,23 +105,23 @@ void TgaDecoder::DecodeUncompressed(std::uint8_t* dest, std::size_t row_size) co
   }
 }
 
-void TgaDecoder::DecodeRunLength(std::uint8_t* dest, std::size_t row_size) const {
+void TgaDecoder::DecodeRunLength(std::uint8_t* dest, std::size_t rowSize) const {
   if (depth_ != 24 && depth_ != 32) return;
-  UnpackStream(pixels_, pixel_bytes_, depth_ / 8u, std::size_t{width_} * height_, dest);
+  UnpackStream(pixels_, pixelBytes_, depth_ / 8u, std::size_t{width_} * height_, dest);
 
   // Spread the packed rows to the padded row size, last row first so that no
   // row is overwritten before it has moved, then clear the padding.
-  const std::size_t packed_row = 3u * std::size_t{width_};
-  if (row_size != packed_row) {
+  const std::size_t packedRow = 3u * std::size_t{width_};
+  if (rowSize != packedRow) {
     for (std::uint32_t row = height_; row-- > 0;)
-      std::memmove(dest + row_size * row, dest + packed_row * row, packed_row);
+      std::memmove(dest + rowSize * row, dest + packedRow * row, packedRow);
     for (std::uint32_t row = 0; row < height_; ++row)
-      std::memset(dest + row_size * row + packed_row, 0, row_size - packed_row);
+      std::memset(dest + rowSize * row + packedRow, 0, rowSize - packedRow);
   }
 
-  if (!top_first_) {
+  if (!topFirst_) {
     for (std::uint32_t top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom)
-      std::swap_ranges(dest + row_size * top, dest + row_size * top + packed_row, dest + row_size * bottom);
+      std::swap_ranges(dest + rowSize * top, dest + rowSize * top + packedRow, dest + rowSize * bottom);
   }
 }
 

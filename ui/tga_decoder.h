@@ -51,24 +51,24 @@ class TgaDecoder {
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }
 
-  // Fills `dest` (dest_size bytes, rows of row_size bytes, top row first).
-  // Fails, writing nothing, when this is no TGA, row_size < 3 * width or the
-  // buffer holds fewer than row_size * height bytes. Otherwise the whole
-  // row_size * height bytes are written: pixels the file does not supply
+  // Fills `dest` (destSize bytes, rows of rowSize bytes, top row first).
+  // Fails, writing nothing, when this is no TGA, rowSize < 3 * width or the
+  // buffer holds fewer than rowSize * height bytes. Otherwise the whole
+  // rowSize * height bytes are written: pixels the file does not supply
   // (truncated data, unsupported depth) and row padding are zero.
-  bool Decode(std::uint8_t* dest, std::size_t dest_size, std::size_t row_size) const;
+  bool Decode(std::uint8_t* dest, std::size_t destSize, std::size_t rowSize) const;
 
  private:
-  void DecodeUncompressed(std::uint8_t* dest, std::size_t row_size) const;
-  void DecodeRunLength(std::uint8_t* dest, std::size_t row_size) const;
+  void DecodeUncompressed(std::uint8_t* dest, std::size_t rowSize) const;
+  void DecodeRunLength(std::uint8_t* dest, std::size_t rowSize) const;
 
   const std::uint8_t* pixels_ = nullptr;  // start of the pixel data
-  std::size_t pixel_bytes_ = 0;           // bytes from there to the end of the file
+  std::size_t pixelBytes_ = 0;           // bytes from there to the end of the file
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
   std::uint8_t type_ = 0;
   std::uint8_t depth_ = 0;
-  bool top_first_ = false;
+  bool topFirst_ = false;
 };
 
 }  // namespace brindorel

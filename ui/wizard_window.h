@@ -14,13 +14,6 @@
 
 namespace brindorel {
 
-struct WizardEvent {
-  enum Kind { Click, FocusLost, CloseRequest };
-  Kind kind;
-  int window;   // WindowNumber
-  int control;  // ControlNumber; 0 for a close request
-};
-
 class WizardWindowSurface : public ControlSurface {
  public:
   ~WizardWindowSurface() override;

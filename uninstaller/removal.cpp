@@ -330,7 +330,7 @@ bool ParseRegistryRecord(const std::string& record, RegistryRecord& parsed) {
     number = number * 10 + static_cast<std::uint64_t>(c - '0');
   }
   // HKEY_CLASSES_ROOT, _CURRENT_USER, _LOCAL_MACHINE, _USERS, _CURRENT_CONFIG.
-  if (number < kClassesRoot || number > 0x80000005u || number == 0x80000004u) return false;
+  if (number < kClassesRoot || number > kCurrentConfig || number == kPerformanceData) return false;
   std::string key = TextField(record, 2, "|");
   while (!key.empty() && key.front() == '\\') key.erase(key.begin());
   while (!key.empty() && key.back() == '\\') key.pop_back();

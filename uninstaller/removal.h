@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "uninstaller/uninstall_data.h"
+#include "services/registry.h"
 
 namespace brindorel {
 
@@ -96,10 +97,6 @@ void FinishRemoval(RemovalSystem& system, const UninstallData& data, RemovalOutc
 
 // --- The single decisions, for the tests ---
 
-constexpr std::uint32_t kClassesRoot = 0x80000000u;
-constexpr std::uint32_t kCurrentUser = 0x80000001u;
-constexpr std::uint32_t kLocalMachine = 0x80000002u;
-constexpr std::uint32_t kUsers = 0x80000003u;
 
 struct RegistryRecord {
   std::uint32_t root = 0;

@@ -7,9 +7,10 @@
 
 #include <vector>
 
-#include "core/companions.h"
+#include "services/file_system.h"
 #include "services/folders.h"
 #include "services/registry.h"
+#include "services/running_programs.h"
 #include "services/wide_win.h"
 #include "uninstaller/uninstall_win.h"
 
@@ -32,40 +33,6 @@ PathKind KindOf(DWORD attributes) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return PathKind::File;
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? PathKind::LinkedFolder : PathKind::Folder;
-}
-
-using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-
-// The full image path of a process; false when it cannot be read.
-bool ProcessImagePath(DWORD processId, std::string& path) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  auto query = kernel == nullptr ? nullptr
-                                 : reinterpret_cast<QueryImageName>(
-                                       reinterpret_cast<void*>(GetProcAddress(kernel, "QueryFullProcessImageNameW")));
-  if (query != nullptr) {
-    const DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
-    HANDLE process = OpenProcess(kQueryLimitedInformation, FALSE, processId);
-    if (process != nullptr) {
-      // Image paths may be long; the size is in characters.
-      std::vector<wchar_t> buffer(32768);
-      DWORD size = static_cast<DWORD>(buffer.size());
-      const BOOL ok = query(process, 0, buffer.data(), &size);
-      CloseHandle(process);
-      if (ok && size < buffer.size()) {
-        path = Narrow(buffer.data(), size);
-        return true;
-      }
-    }
-  }
-  // Older systems: the first module of the process is its image.
-  HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-  if (modules == INVALID_HANDLE_VALUE) return false;
-  MODULEENTRY32W module{};
-  module.dwSize = sizeof module;
-  bool found = Module32FirstW(modules, &module) != FALSE;
-  if (found) path = NarrowUntilZero(module.szExePath, MAX_PATH);
-  CloseHandle(modules);
-  return found;
 }
 
 constexpr int kLinkTextUnits = 32768;
@@ -187,22 +154,24 @@ bool WindowsRemovalSystem::RemoveFolderOnly(const std::string& path) {
 
 std::vector<FolderItem> WindowsRemovalSystem::ListFolder(const std::string& folder) {
   std::vector<FolderItem> items;
-  WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW(WidePath(WithTrailingSeparator(folder) + "*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return items;
-  do {
-    const std::string name = NarrowUntilZero(found.cFileName, MAX_PATH);
+  const int scan = BeginFolderScan(-1, folder, "*");
+  if (scan == 0) return items;
+  while (NextFolderEntry(scan) != 0) {
+    const std::string name = FolderEntryName(scan);
     if (name == "." || name == "..") continue;
-    items.push_back({name, KindOf(found.dwFileAttributes)});
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+    const PathKind kind = FolderEntryKind(scan) == 1 ? PathKind::File
+                          : FolderEntryIsLink(scan)    ? PathKind::LinkedFolder
+                                                       : PathKind::Folder;
+    items.push_back({name, kind});
+  }
+  EndFolderScan(scan);
   return items;
 }
 
 RemovalContext SystemRemovalContext() {
   RemovalContext context;
-  context.systemFolder = GetSpecialFolder(-2);
-  for (std::int32_t id : {2, 23}) {  // CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS
+  context.systemFolder = GetSpecialFolder(kSystemFolderId);
+  for (std::int32_t id : {kProgramsFolderId, kCommonProgramsFolderId}) {
     const std::string folder = GetSpecialFolder(id);
     if (!folder.empty()) context.programsFolders.push_back(folder);
   }
@@ -215,25 +184,14 @@ ProtectedFolders SystemProtectedFolders() {
 
 bool InstalledProgramRuns(const UninstallData& data) {
   if (!data.mutexString.empty() && MutexExists(data.mutexString)) return true;
-  if (data.progExe.empty()) return false;
-  HANDLE list = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (list == INVALID_HANDLE_VALUE) return false;
-  const DWORD self = GetCurrentProcessId();
-  bool running = false;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(list, &entry); more && !running; more = Process32NextW(list, &entry)) {
-    if (ProcessCountsAsTarget(entry.th32ProcessID, self, NarrowUntilZero(entry.szExeFile, MAX_PATH), data.progExe)) {
-      // Same file name: the full path decides; a path that cannot be read
-      // (another user's process) counts, removing under a running program
-      // is never attempted.
-      std::string image;
-      running = !ProcessImagePath(entry.th32ProcessID, image) || ImageIsInstalledProgram(image, data);
-    }
-    entry.dwSize = sizeof entry;
+  for (std::uint32_t process : ProcessesOf(data.progExe)) {
+    // Same file name: the full path decides; a path that cannot be read
+    // (another user's process) counts, removing under a running program
+    // is never attempted.
+    std::string image;
+    if (!ProcessImagePath(process, image) || ImageIsInstalledProgram(image, data)) return true;
   }
-  CloseHandle(list);
-  return running;
+  return false;
 }
 
 }  // namespace brindorel

@@ -7,7 +7,7 @@
 // then takes "Uninstall.exe" and the folder as well.
 #include <windows.h>
 
-#include "core/companions.h"
+#include "services/running_programs.h"
 #include "services/file_system.h"
 #include "services/folders.h"
 #include "services/ini_file.h"

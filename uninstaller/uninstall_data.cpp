@@ -1,7 +1,6 @@
 #include "uninstaller/uninstall_data.h"
 
 #include <algorithm>
-#include <map>
 
 #include "install/uninstall_record.h"
 #include "services/ini_document.h"
@@ -21,68 +20,7 @@ bool StartsWithSwitch(const std::string& text, std::size_t at, const char* name)
   return true;
 }
 
-// "Task" + a decimal number without leading zero, as the installer writes
-// the keys; 0 for any other name.
-std::int64_t TaskNumberOf(const std::string& key) {
-  if (key.size() < 5 || key.size() > 14 || !EqualIgnoringAsciiCase(key.substr(0, 4), "Task") || key[4] == '0')
-    return 0;
-  std::int64_t n = 0;
-  for (std::size_t i = 4; i < key.size(); ++i) {
-    if (key[i] < '0' || key[i] > '9') return 0;
-    n = n * 10 + (key[i] - '0');
-  }
-  return n;
-}
-
 }  // namespace
-
-UninstallData ReadUninstallData(IniDocument& ini) {
-  UninstallData data;
-  ini.SelectGroup("Settings");
-  data.progName = ini.ReadString("ProgName");
-  data.version = ini.ReadString("Version");
-  data.mutexString = ini.ReadString("MutexString");
-  data.noDelAll = ini.ReadNumber("NoDelAll", 1) != 0;
-  data.progDir = ini.ReadString("ProgDir");
-  data.progExe = ini.ReadString("ProgExe");
-  data.guid = ini.ReadString("GUID");
-  data.progLink = ini.ReadString("ProgLink");
-  data.startMenu = ini.ReadString("StartMenu");
-  data.desktopIcon = ini.ReadString("DesktopIcon");
-
-  if (ini.SelectGroup("Files") != 0) {
-    for (const std::string& key : ini.KeyNames()) {
-      std::string file = ini.ReadString(key);
-      if (!file.empty()) data.files.push_back(file);
-    }
-  }
-
-  // The keys present, not a loop up to Number: a hostile Number of two
-  // thousand million must not mean as many look-ups.
-  if (ini.SelectGroup("UserTask") != 0) {
-    const std::int64_t number = ini.ReadNumber("Number", 0);
-    std::map<std::int64_t, std::string> tasks;
-    for (const std::string& key : ini.KeyNames()) {
-      const std::int64_t n = TaskNumberOf(key);
-      if (n >= 1 && n <= number && tasks.count(n) == 0) tasks[n] = ini.ReadString(key);
-    }
-    for (auto it = tasks.rbegin(); it != tasks.rend(); ++it) {
-      if (!it->second.empty()) data.tasks.push_back(it->second);
-    }
-  }
-
-  data.texts = DefaultInterfaceTexts(data.progName, data.version);
-  if (ini.SelectGroup("Language") != 0) {
-    for (const UninstallLanguageKey& entry : kUninstallLanguageKeys) {
-      const std::string missing = "\x01";
-      std::string text = ini.ReadString(entry.key, missing);
-      if (text != missing) data.texts.values[static_cast<std::size_t>(entry.text)] = text;
-    }
-  }
-  return data;
-}
-
-const std::string& UninstallText(const UninstallData& data, TextId id) { return data.texts.Get(id); }
 
 RecordProblem CheckRecord(bool recordFound, const UninstallData& data, const std::string& recordFolder,
                           const ProtectedFolders& protectedFolders) {

@@ -1,5 +1,5 @@
-// "uninstall.dat" as the uninstaller reads it, and the checks made before
-// anything is touched: whether the record may be trusted with the folder it
+// The uninstaller's checks of "uninstall.dat" (read by
+// install/uninstall_record.h) made before anything is touched: whether the record may be trusted with the folder it
 // names, and whether a process image is the installed program.
 // The record lies in the installation folder, which users may be able to
 // write; every value is read as possibly hostile.
@@ -10,34 +10,11 @@
 #include <vector>
 
 #include "services/folder_rules.h"
-#include "ui/interface_texts.h"
+#include "install/uninstall_record.h"
 
 namespace brindorel {
 
 class IniDocument;
-
-struct UninstallData {
-  std::string progName;
-  std::string version;
-  std::string mutexString;
-  bool noDelAll = true;  // a record without the key never offers DelAll
-  std::string progDir;   // as written, normally ending in "\"
-  std::string progExe;
-  std::string guid;
-  std::string progLink;
-  std::string startMenu;
-  std::string desktopIcon;
-  std::vector<std::string> files;  // [Files] values in file order, empty ones left out
-  // [UserTask] records from Task<Number> down to Task1; keys missing or
-  // beyond Number left out.
-  std::vector<std::string> tasks;
-  InterfaceTexts texts;  // the Uninstaller texts: [Language] over the English defaults
-};
-
-UninstallData ReadUninstallData(IniDocument& record);
-
-// The text of one uninstaller text id (TextId::UninstallerTitel ...).
-const std::string& UninstallText(const UninstallData& data, TextId id);
 
 enum class RecordProblem {
   None,

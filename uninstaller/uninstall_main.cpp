@@ -3,7 +3,7 @@
 // entry point: the command line comes in UTF-16 and is UTF-8 from here on.
 #include <windows.h>
 
-#include "core/installer.h"
+#include "services/library_search.h"
 #include "services/wide_win.h"
 #include "uninstaller/uninstall_win.h"
 

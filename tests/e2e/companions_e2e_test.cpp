@@ -81,7 +81,7 @@ std::string BuildWithCompanions(const std::vector<std::string>& companions, cons
 void ClickWhenReady(HWND wizard, int number) {
   ASSERT_TRUE(WaitClickable(wizard, number, 10000)) << "control " << number;
   Click(FindControl(wizard, number));
-  Sleep(300);
+  WaitForIdle(wizard);
 }
 
 class CompanionRun : public ::testing::Test {
@@ -104,7 +104,7 @@ class CompanionRun : public ::testing::Test {
   HWND StartWizard(const std::string& installer) {
     if (!installer_.Start("\"" + installer + "\"")) return nullptr;
     HWND wizard = WaitForWindow(installer_.id(), kWizardClass, 60000);
-    if (wizard != nullptr) Sleep(500);
+    if (wizard != nullptr) WaitForIdle(wizard);
     return wizard;
   }
 
@@ -129,7 +129,7 @@ TEST_F(CompanionRun, BeforeProgramEndingWithOneEndsTheRunBeforeAnyWindow) {
   ASSERT_NE(wizard, nullptr);
   EXPECT_EQ(Runs("BeforeBR.exe"), 2);
   RequestClose(wizard);
-  ASSERT_TRUE(installer_.Wait(30000));
+  ASSERT_TRUE(installer_.Wait(60000));
 }
 
 TEST_F(CompanionRun, CancelWithStartMarkerEndsWhileProgramAndRemovesTheWorkFolder) {

@@ -35,7 +35,7 @@ TEST(DocumentsAndPictures, TheExampleShowsItsLicenceReadmeAndPictures) {
   ASSERT_TRUE(process.Start("\"" + installer + "\""));
   HWND wizard = WaitForWindow(process.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(500);
+  WaitForIdle(wizard);
 
   // Page 1: the 130 x 300 side image at 0, 0, a bitmap decoded from the TGA.
   const ControlInfo side = Describe(FindControl(wizard, SideImage));

@@ -75,6 +75,12 @@ SIZE ClientSize(HWND window);
 // enabled, as a person could click it.
 bool WaitClickable(HWND window, int number, DWORD milliseconds);
 
+// Returns once the thread of `window` has handled what is waiting for it and
+// waits for input again, or after `milliseconds`: the moment a person would
+// look after acting (the system's input-idle wait, then one message sent
+// through the window's queue).
+void WaitForIdle(HWND window, DWORD milliseconds = 10000);
+
 // Posts a click to a button-like control (BM_CLICK), so that a handler that
 // opens a dialog does not block the driver.
 void Click(HWND control);

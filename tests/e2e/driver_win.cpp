@@ -198,12 +198,24 @@ bool WaitClickable(HWND window, int number, DWORD milliseconds) {
   }
 }
 
+void WaitForIdle(HWND window, DWORD milliseconds) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+  if (process != nullptr) {
+    WaitForInputIdle(process, milliseconds);
+    CloseHandle(process);
+  }
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, milliseconds, &result);
+}
+
 void Click(HWND control) { PostMessageW(control, BM_CLICK, 0, 0); }
 
 bool ClickWhenClickable(HWND window, int number, DWORD milliseconds) {
   if (!WaitClickable(window, number, milliseconds)) return false;
   Click(FindControl(window, number));
-  Sleep(300);
+  WaitForIdle(window);
   return true;
 }
 

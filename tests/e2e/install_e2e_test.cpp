@@ -61,7 +61,7 @@ class InstallRun : public ::testing::Test {
 void ClickWhenReady(HWND wizard, int number) {
   ASSERT_TRUE(WaitClickable(wizard, number, 10000)) << "control " << number;
   Click(FindControl(wizard, number));
-  Sleep(300);
+  WaitForIdle(wizard);
 }
 
 // Forward to the install page: accept the licence, put the program into
@@ -83,14 +83,14 @@ TEST_F(InstallRun, InstallThroughTheWizardAndFinish) {
   ASSERT_TRUE(installer_.Start("\"" + built + "\""));
   HWND wizard = WaitForWindow(installer_.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(500);
+  WaitForIdle(wizard);
   IniDocument language = ReadIni(WorkFolder() + "english.lng");
   const InterfaceTexts texts = LoadInterfaceTexts(language, "Acme Demo", "2.1");
 
   WalkToInstall(wizard);
   ClickWhenReady(wizard, InstallButton);
   ASSERT_TRUE(WaitClickable(wizard, FinishButton, 60000));
-  Sleep(300);
+  WaitForIdle(wizard);
 
   HWND list = FindControl(wizard, ProgressList);
   std::vector<std::string> lines;
@@ -170,7 +170,7 @@ TEST_F(InstallRun, ACloseRequestDuringTheRunEndsTheInstallerAfterIt) {
   ASSERT_TRUE(installer_.Start("\"" + built + "\""));
   HWND wizard = WaitForWindow(installer_.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(500);
+  WaitForIdle(wizard);
   WalkToInstall(wizard);
   ASSERT_TRUE(WaitClickable(wizard, InstallButton, 10000));
   Click(FindControl(wizard, InstallButton));

@@ -31,7 +31,7 @@ TEST_F(InstallerStart, FirstPageShowsTheLayoutAndACloseRequestEndsCleanly) {
   ASSERT_TRUE(installer.Start("\"" + *installer_ + "\""));
   HWND wizard = WaitForWindow(installer.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(500);
+  WaitForIdle(wizard);
 
   // The example's own texts, as english.lng gives them.
   IniDocument setup = ReadIni(WorkFolder() + "setup.ini");
@@ -78,7 +78,7 @@ TEST_F(InstallerStart, ASecondInstallerEndsAtOnceAndTheFirstGoesOn) {
   ASSERT_TRUE(first.Start("\"" + *installer_ + "\""));
   HWND wizard = WaitForWindow(first.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(500);
+  WaitForIdle(wizard);
   const std::string settings = WorkFolder() + "setup.ini";
   WIN32_FILE_ATTRIBUTE_DATA before{};
   ASSERT_TRUE(GetFileAttributesExA(settings.c_str(), GetFileExInfoStandard, &before));
@@ -113,7 +113,7 @@ TEST_F(InstallerStart, WithoutLanguageFilesTheBuiltInTextsShow) {
   ASSERT_TRUE(process.Start("\"" + installer + "\""));
   HWND wizard = WaitForWindow(process.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(300);
+  WaitForIdle(wizard);
   InterfaceTexts defaults = DefaultInterfaceTexts("Acme Demo", "2.1");
   EXPECT_EQ(WindowText(FindControl(wizard, WelcomeTitle)), defaults.Get("Page01", "Titel"));
   EXPECT_EQ(WindowText(FindControl(wizard, WelcomeTitle)), "Welcome to the installation of 'Acme Demo'");
@@ -145,7 +145,7 @@ TEST_F(InstallerStart, LanguageFollowsTheUserLocale) {
   }
   HWND wizard = WaitForWindow(installer.id(), kWizardClass, 60000);
   ASSERT_NE(wizard, nullptr);
-  Sleep(300);
+  WaitForIdle(wizard);
   IniDocument language = ReadIni(WorkFolder() + expectedFile);
   language.SelectGroup("Page01");
   EXPECT_EQ(WindowText(FindControl(wizard, WelcomeTitle)), language.ReadString("Titel"));

@@ -328,7 +328,7 @@ TEST_F(UnicodeProfile, WizardShowsTheLanguageFileAndTheUninstallerWindowRemovesE
       EXPECT_EQ(WindowText(FindControl(wizard, MenuFolderField)), kMenuName);
       SetFieldText(FindControl(wizard, InstallDirField), dir);
     }
-    Sleep(300);
+    WaitForIdle(wizard);
     SaveScreenshot(wizard, OutFolder() + "unicode-page" + std::to_string(step + 1) + ".bmp");
     if (page == InstallPage) {
       EXPECT_EQ(WindowText(FindControl(wizard, InstallButton)), texts.Get(TextId::ButtonsInstall));
@@ -342,7 +342,7 @@ TEST_F(UnicodeProfile, WizardShowsTheLanguageFileAndTheUninstallerWindowRemovesE
       EXPECT_EQ(WindowText(FindControl(wizard, FinishButton)), texts.Get(TextId::ButtonsFinish));
       HWND run = FindControl(wizard, RunProgramBox);
       if (run != nullptr && Checked(run)) Click(run);
-      Sleep(300);
+      WaitForIdle(wizard);
       SaveScreenshot(wizard, OutFolder() + "unicode-finished.bmp");
       Click(FindControl(wizard, FinishButton));
       break;
@@ -359,7 +359,7 @@ TEST_F(UnicodeProfile, WizardShowsTheLanguageFileAndTheUninstallerWindowRemovesE
   ASSERT_TRUE(uninstaller.Start("\"" + dir + "Uninstall.exe\""));
   HWND window = WaitForAnyWindow(kUninstallWindowClass, 90000);
   ASSERT_NE(window, nullptr);
-  Sleep(300);
+  WaitForIdle(window);
   EXPECT_EQ(WindowText(window), texts.Get(TextId::UninstallerTitel));
   EXPECT_EQ(WindowText(FindControl(window, kUninstallNameLabel)), std::string(kTitel) + " 2.1");
   EXPECT_EQ(WindowText(FindControl(window, kUninstallOkButton)), texts.Get(TextId::UninstallerOK));

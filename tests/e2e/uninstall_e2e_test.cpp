@@ -174,7 +174,7 @@ class UninstallRoundTrip : public ::testing::Test {
       const int page = ShownPage(wizard);
       if (page == LicencePage) Click(FindControl(wizard, AcceptOption));
       if (page == SettingsPage) SetFieldText(FindControl(wizard, InstallDirField), folder_);
-      Sleep(300);
+      WaitForIdle(wizard);
       SaveScreenshot(wizard, OutFolder() + shots + "-page" + std::to_string(step + 1) + ".bmp");
       if (page == InstallPage) {
         // The page's title changes when the installation has run.
@@ -184,7 +184,7 @@ class UninstallRoundTrip : public ::testing::Test {
         ASSERT_TRUE(WaitUntil(180000, [&] { return WindowText(title) != before; }));
         HWND run = FindControl(wizard, RunProgramBox);
         if (run != nullptr && SendMessageA(run, BM_GETCHECK, 0, 0) == BST_CHECKED) Click(run);
-        Sleep(300);
+        WaitForIdle(wizard);
         SaveScreenshot(wizard, OutFolder() + shots + "-finished.bmp");
         Click(FindControl(wizard, FinishButton));
         break;
@@ -264,7 +264,7 @@ TEST_F(UninstallRoundTrip, ThroughTheWindowWithDelAllNothingIsLeft) {
   ASSERT_TRUE(uninstaller.Start("\"" + folder_ + "Uninstall.exe\""));
   HWND window = WaitForAnyWindow(kUninstallWindowClass, 60000);
   ASSERT_NE(window, nullptr);
-  Sleep(300);
+  WaitForIdle(window);
   EXPECT_EQ(WindowText(FindControl(window, kUninstallNameLabel)), "Acme Demo 2.1");
   HWND delAll = FindControl(window, kUninstallDelAllBox);
   ASSERT_NE(delAll, nullptr);

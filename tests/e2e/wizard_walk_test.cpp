@@ -71,7 +71,7 @@ class WizardWalk : public ::testing::Test {
   HWND Start(const std::string& installer) {
     if (installer.empty() || !process_.Start("\"" + installer + "\"")) return nullptr;
     HWND wizard = WaitForWindow(process_.id(), kWizardClass, 60000);
-    if (wizard != nullptr) Sleep(500);
+    if (wizard != nullptr) WaitForIdle(wizard);
     if (wizard != nullptr) LoadTexts();
     return wizard;
   }
@@ -184,7 +184,7 @@ TEST_F(WizardWalk, ForwardAndBackThroughEveryPageWithTheChooser) {
   ASSERT_TRUE(ClickWhenClickable(wizard, MenuFolderChange));
   HWND chooser = WaitForWindow(process_.id(), kChooserClass, 20000);
   ASSERT_NE(chooser, nullptr);
-  Sleep(300);
+  WaitForIdle(chooser);
   EXPECT_EQ(WindowText(chooser), MenuChooserTitle(texts_));
   const SIZE client = ClientSize(chooser);
   EXPECT_EQ(client.cx, kMenuChooserClientWidth);
@@ -218,12 +218,12 @@ TEST_F(WizardWalk, ForwardAndBackThroughEveryPageWithTheChooser) {
   // Clicks on the wizard while the chooser is open are not acted on.
   Click(FindControl(wizard, NextButton));
   RequestClose(wizard);
-  Sleep(300);
+  WaitForIdle(wizard);
   SelectTreeItem(tree, (at + 1)->item);
   Click(FindControl(chooser, ApplyButton));
   for (int waited = 0; waited < 100 && IsWindow(chooser); ++waited) Sleep(100);
   EXPECT_FALSE(IsWindow(chooser));
-  Sleep(1000);  // the wizard active again
+  WaitForIdle(wizard);  // the wizard active again
   EXPECT_TRUE(process_.running());
   EXPECT_TRUE(IsWindowEnabled(wizard));
   EXPECT_EQ(WindowText(FindControl(wizard, MenuFolderField)), "Walk Tools\\Games\\Demo");

@@ -5,6 +5,8 @@
 
 #include "package/block_decoder.h"
 
+#include "tests/fuzz/fuzz_verdict.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   std::size_t capacity = std::size_t(data[0]) | (std::size_t(data[1]) << 8);
@@ -16,4 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   brindorel::BlockDecodedSize(block.data(), block.size());
   brindorel::BlockChecksum(out.data(), n);
   return 0;
+}
+
+// A block the decoder takes whole, into the capacity the input names.
+bool FuzzInputAccepted(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return false;
+  const std::size_t capacity = std::size_t(data[0]) | (std::size_t(data[1]) << 8);
+  std::vector<std::uint8_t> out(capacity + 1);
+  return brindorel::DecompressBlock(data + 2, size - 2, out.data(), capacity) != 0;
 }

@@ -12,6 +12,8 @@
 #include "package/block_encoder.h"
 #include "tests/host/stream_decode.h"
 
+#include "tests/fuzz/fuzz_verdict.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
   static const std::size_t kWindows[] = {1, 2, 7, 16, 64, 65, 100, 257, 1024, 4096, 65536};
@@ -41,4 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (d.finished && (d.out.size() != announced || d.out != out)) __builtin_trap();
   if ((data[3] & 1u) && !d.finished) __builtin_trap();  // our own blocks always stream
   return 0;
+}
+
+// A block (given, or made from the input) that the one-pass decoder takes whole.
+bool FuzzInputAccepted(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return false;
+  if (data[3] & 1u) return true;  // our own blocks always decode
+  const std::uint32_t announced = brindorel::BlockDecodedSize(data + 4, size - 4);
+  if (announced == 0 || announced > (1u << 20)) return false;
+  std::vector<std::uint8_t> out(announced);
+  return brindorel::DecompressBlock(data + 4, size - 4, out.data(), out.size()) == announced;
 }

@@ -6,6 +6,8 @@
 
 #include "package/package_format.h"
 
+#include "tests/fuzz/fuzz_verdict.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brindorel;
   if (size >= kTrailerSize) {
@@ -34,4 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The parsed records are a prefix of the input when its count was met.
   if (table.size() > size + 4) std::abort();
   return 0;
+}
+
+// A table whose count its records bear out.
+bool FuzzInputAccepted(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return false;
+  const std::uint32_t count = std::uint32_t(data[0]) | (std::uint32_t(data[1]) << 8) |
+                              (std::uint32_t(data[2]) << 16) | (std::uint32_t(data[3]) << 24);
+  return brindorel::ParseEntryTable(data, size).size() == count;
 }

@@ -15,6 +15,8 @@
 #include "ui/image_file.h"
 #include "ui/tga_decoder.h"
 
+#include "tests/fuzz/fuzz_verdict.h"
+
 namespace {
 
 // Keeps each run fast: pictures above this many bitmap bytes are only tested.
@@ -71,4 +73,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = pixels; i < row; ++i)
       if (first[static_cast<std::size_t>(row) * y + i] != 0) std::abort();
   return 0;
+}
+
+// A picture the installer would show: a TGA file it decodes, or a sound
+// bitmap or icon for the system to load.
+bool FuzzInputAccepted(const std::uint8_t* data, std::size_t size) {
+  using namespace brindorel;
+  if (size == 0) return false;
+  const std::uint8_t* file = data + 1;
+  const std::size_t fileSize = size - 1;
+  switch (ClassifyImageFile(file, fileSize)) {
+    case ImageFileKind::Bitmap: return BitmapFileIsSound(file, fileSize);
+    case ImageFileKind::Icon: return IconFileIsSound(file, fileSize);
+    case ImageFileKind::Tga: {
+      const TgaDecoder decoder(file, fileSize);
+      const std::uint64_t row = TgaRowSize(decoder.width());
+      if (row * decoder.height() > kMaxBitmapBytes) return false;
+      std::vector<std::uint8_t> pixels(static_cast<std::size_t>(row * decoder.height()));
+      return decoder.Decode(pixels.data(), pixels.size(), static_cast<std::size_t>(row));
+    }
+    default: return false;
+  }
 }

@@ -8,6 +8,8 @@
 #include "services/utf8.h"
 #include "ui/document_choice.h"
 
+#include "tests/fuzz/fuzz_verdict.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brindorel;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -33,4 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (PlainDocumentText(bytes, page).size() > size) std::abort();
   return 0;
+}
+
+// Well-formed UTF-8 is taken as it is; anything else is read in a code page.
+bool FuzzInputAccepted(const std::uint8_t* data, std::size_t size) {
+  return brindorel::IsValidUtf8(std::string(reinterpret_cast<const char*>(data), size));
 }

@@ -1,4 +1,5 @@
 #include "core/companions.h"
+#include "services/running_programs.h"
 
 #include <gtest/gtest.h>
 

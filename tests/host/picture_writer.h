@@ -24,14 +24,14 @@ inline Bytes Cut(Bytes b, std::size_t size) {
 
 // BITMAPINFOHEADER at `at`.
 inline void PutInfo(Bytes& b, std::size_t at, std::int32_t width, std::int32_t height, int bits,
-                    std::uint32_t compression, std::uint32_t image_size = 0, std::uint32_t colours = 0) {
+                    std::uint32_t compression, std::uint32_t imageSize = 0, std::uint32_t colours = 0) {
   Put(b, at, 40, 4);
   Put(b, at + 4, static_cast<std::uint32_t>(width), 4);
   Put(b, at + 8, static_cast<std::uint32_t>(height), 4);
   Put(b, at + 12, 1, 2);
   Put(b, at + 14, static_cast<std::uint32_t>(bits), 2);
   Put(b, at + 16, compression, 4);
-  Put(b, at + 20, image_size, 4);
+  Put(b, at + 20, imageSize, 4);
   Put(b, at + 32, colours, 4);
 }
 

@@ -17,18 +17,18 @@ using testing_tga::WriteTga;
 constexpr std::uint8_t kCanary = 0xA5;
 constexpr std::size_t kCanaryBytes = 16;
 
-// Decodes into a buffer of exactly row_size * height bytes (or `size` when
+// Decodes into a buffer of exactly rowSize * height bytes (or `size` when
 // given) followed by a canary; returns the pixels and checks the canary.
 struct Decoded {
   bool ok = false;
   std::vector<std::uint8_t> pixels;
 };
 
-Decoded DecodeWithCanary(const std::vector<std::uint8_t>& file, std::size_t size, std::size_t row_size) {
+Decoded DecodeWithCanary(const std::vector<std::uint8_t>& file, std::size_t size, std::size_t rowSize) {
   TgaDecoder decoder(file.data(), file.size());
   std::vector<std::uint8_t> buffer(size + kCanaryBytes, kCanary);
   Decoded d;
-  d.ok = decoder.Decode(buffer.data(), size, row_size);
+  d.ok = decoder.Decode(buffer.data(), size, rowSize);
   for (std::size_t i = size; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], kCanary) << "canary at " << i - size;
   buffer.resize(size);
   d.pixels = buffer;

@@ -234,22 +234,22 @@ TEST_F(CompanionsTest, ProcessCheckFindsAProgramInASubfolderButNeverItself) {
   const std::string bin = state_.workFolder + "bin\\";
   MakeFolderPath(bin);
   ASSERT_TRUE(CopyFileA(Helper("sleep_long").c_str(), (bin + "AcmeTool.exe").c_str(), FALSE));
-  EXPECT_FALSE(IsProcessRunning("bin\\AcmeTool.exe"));
+  EXPECT_FALSE(!ProcessesOf("bin\\AcmeTool.exe").empty());
   ProgramHandle program = StartProgram(bin + "AcmeTool.exe", "", bin, StartKeep);
   ASSERT_GT(program, 1u);
   started_.push_back(program);
-  EXPECT_TRUE(IsProcessRunning("bin\\AcmeTool.exe"));
-  EXPECT_TRUE(IsProcessRunning("ACMETOOL.EXE"));
-  EXPECT_FALSE(IsProcessRunning("AcmeTool"));
-  EXPECT_FALSE(IsProcessRunning(""));
+  EXPECT_TRUE(!ProcessesOf("bin\\AcmeTool.exe").empty());
+  EXPECT_TRUE(!ProcessesOf("ACMETOOL.EXE").empty());
+  EXPECT_FALSE(!ProcessesOf("AcmeTool").empty());
+  EXPECT_FALSE(!ProcessesOf("").empty());
   TerminateProgram(program);
   for (int i = 0; i < 100 && IsStillRunning(program) != 0; ++i) Sleep(50);
-  EXPECT_FALSE(IsProcessRunning("bin\\AcmeTool.exe"));
+  EXPECT_FALSE(!ProcessesOf("bin\\AcmeTool.exe").empty());
 
   // This test program is running, but a program never finds itself.
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
-  EXPECT_FALSE(IsProcessRunning(self));
+  EXPECT_FALSE(!ProcessesOf(self).empty());
 }
 
 TEST_F(CompanionsTest, MutexExistsOnlyWhileSomeoneHoldsItAndTheTestLeavesItFree) {

@@ -81,12 +81,12 @@ TEST(TempFolderTest, LongFormEndingInSeparator) {
 }
 
 TEST(SystemExpansionTest, UsesTheMachineFolders) {
-  const std::string program_files = GetSpecialFolder(-6);
-  EXPECT_EQ(program_files, ExpandFolderPlaceholders("%ProgramFiles%"));
-  EXPECT_EQ(program_files + "Brindorel\\", ExpandFolderPlaceholders("Brindorel\\"));
+  const std::string programFiles = GetSpecialFolder(-6);
+  EXPECT_EQ(programFiles, ExpandFolderPlaceholders("%ProgramFiles%"));
+  EXPECT_EQ(programFiles + "Brindorel\\", ExpandFolderPlaceholders("Brindorel\\"));
   EXPECT_EQ(GetSpecialFolder(-3) + "Brindorel", ExpandFolderPlaceholders("%Windows%Brindorel"));
-  EXPECT_EQ(program_files + "Macros", ExpandFolderPlaceholders("%Quillmark%Macros"));
-  EXPECT_EQ(program_files + "%Unknown%x", ExpandFolderPlaceholders("%Unknown%x"));
+  EXPECT_EQ(programFiles + "Macros", ExpandFolderPlaceholders("%Quillmark%Macros"));
+  EXPECT_EQ(programFiles + "%Unknown%x", ExpandFolderPlaceholders("%Unknown%x"));
 }
 
 }  // namespace

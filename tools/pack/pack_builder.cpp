@@ -6,6 +6,7 @@
 #include <map>
 
 #include "services/folder_rules.h"
+#include "install/uninstall_record.h"
 #include "services/ini_document.h"
 #include "services/utf8.h"
 #include "tools/pack/pack_files.h"
@@ -158,23 +159,6 @@ void ShowProgress(std::size_t done, std::size_t total, const std::string& name) 
 }
 
 }  // namespace
-
-std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
-                                 const std::string& mutexString, bool noDelAll,
-                                 const std::vector<std::string>& files) {
-  std::string text = "[Settings]\r\n";
-  text += "ProgName = " + progName + "\r\n";
-  text += "Version = " + version + "\r\n";
-  text += "MutexString = " + mutexString + "\r\n";
-  text += std::string("NoDelAll = ") + (noDelAll ? "1" : "0") + "\r\n";
-  text += "[Files]\r\n";
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    char key[32];
-    std::snprintf(key, sizeof(key), "F%03lu", static_cast<unsigned long>(i + 1));
-    text += std::string(key) + " = " + files[i] + "\r\n";
-  }
-  return text;
-}
 
 std::string SignCommandLine(const std::string& command, const fs::path& in, const fs::path& out) {
   auto quote = [](const fs::path& path) {

@@ -43,9 +43,4 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
 std::string SignCommandLine(const std::string& command, const std::filesystem::path& in,
                             const std::filesystem::path& out);
 
-// The first "uninstall.dat" for a program whose files (relative, "\"-separated) are `files`.
-std::string FirstUninstallRecord(const std::string& progName, const std::string& version,
-                                 const std::string& mutexString, bool noDelAll,
-                                 const std::vector<std::string>& files);
-
 }  // namespace brindorel::pack

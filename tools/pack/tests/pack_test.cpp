@@ -196,8 +196,8 @@ TEST_F(PackBuild, VerifyNamesACorruptEntryAndListShowsTheNestedPackage) {
   ASSERT_TRUE(WriteWholeFile(root_ / "Install.exe", bytes, error));
   std::string out = (root_ / "bad.txt").string();
   EXPECT_NE(std::system((pack + " verify '" + image + "' > '" + out + "'").c_str()), 0);
-  std::ifstream report_file(out);
-  std::string text((std::istreambuf_iterator<char>(report_file)), std::istreambuf_iterator<char>());
+  std::ifstream reportFile(out);
+  std::string text((std::istreambuf_iterator<char>(reportFile)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("BAD setup.pck: acme.exe"), std::string::npos) << text;
   EXPECT_EQ(std::system((pack + " frobnicate 2>/dev/null").c_str()) >> 8, 2);
 }

@@ -1,8 +1,9 @@
-// GoogleTest's Notification needs std::mutex, which the win32-thread-model
-// mingw runtime does not have; this one waits on an atomic flag instead. It is
-// force-included into GoogleTest and the Windows test programs only.
+// GoogleTest's own customisation point, found before its empty stub in the
+// cross trees that build GoogleTest from source. Its Notification needs
+// std::mutex, which the win32-thread-model mingw runtime does not have; this
+// one waits on an atomic flag instead (the Windows trees only).
 #pragma once
-#ifdef __cplusplus
+#if defined(__cplusplus) && defined(_WIN32)
 #define GTEST_HAS_NOTIFICATION_ 1
 #include <atomic>
 namespace testing {
