@@ -141,7 +141,12 @@ int main(int argc, char** argv) {
     brindorel::ExtractPackage(extracted, "");
     double seconds = Now() - start;
     if (seconds < bestExtract) bestExtract = seconds;
-    filesWritten = brindorel::LastExtractionStats().filesWritten;  // before the installation run reads again
+    const brindorel::ExtractionStats& stats = brindorel::LastExtractionStats();
+    filesWritten = stats.filesWritten;  // before the installation run reads again
+    if (!stats.placed)
+      std::fprintf(stderr, "the extraction placed nothing: %u damaged, %u not created, %zu failed (%s)\n",
+                   stats.corruptEntries, stats.filesNotCreated, stats.failedEntries.size(),
+                   stats.failedEntries.empty() ? "" : stats.failedEntries[0].c_str());
 
     brindorel::RemoveFolder(installed, "*.*", brindorel::kRemoveSubfolders);
     seconds = TimeInstallation(outer, installed);
