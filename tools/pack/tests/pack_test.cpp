@@ -244,7 +244,8 @@ TEST_F(PackBuild, ALargeFileStreamsThroughBuildVerifyAndExtract) {
 
   // One byte of large.bin's block flipped: extract writes nothing.
   std::vector<std::uint8_t> bytes = Read(outer / "setup.pck");
-  const ReadEntry* entry = Find(ReadPackageBytes(bytes), "large.bin");
+  const ReadResult read = ReadPackageBytes(bytes);  // kept: Find points into it
+  const ReadEntry* entry = Find(read, "large.bin");
   ASSERT_NE(entry, nullptr);
   bytes[entry->entry.dataOffset + entry->entry.storedSize / 2] ^= 0x08;
   ASSERT_TRUE(WriteWholeFile(root_ / "damaged.pck", bytes, error));
