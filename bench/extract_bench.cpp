@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
   double bestInstall = 1e30;
   double bestCopy = 1e30;
   unsigned long long bytes = 0;
+  std::uint32_t filesWritten = 0;
   for (int round = 0; round < rounds; ++round) {
     brindorel::RemoveFolder(extracted, "*.*", brindorel::kRemoveSubfolders);
     brindorel::MakeFolderPath(extracted);
@@ -140,6 +141,12 @@ int main(int argc, char** argv) {
     brindorel::ExtractPackage(extracted, "");
     double seconds = Now() - start;
     if (seconds < bestExtract) bestExtract = seconds;
+    const brindorel::ExtractionStats& stats = brindorel::LastExtractionStats();
+    filesWritten = stats.filesWritten;  // before the installation run reads again
+    if (!stats.placed)
+      std::fprintf(stderr, "the extraction placed nothing: %u damaged, %u not created, %zu failed (%s)\n",
+                   stats.corruptEntries, stats.filesNotCreated, stats.failedEntries.size(),
+                   stats.failedEntries.empty() ? "" : stats.failedEntries[0].c_str());
 
     brindorel::RemoveFolder(installed, "*.*", brindorel::kRemoveSubfolders);
     seconds = TimeInstallation(outer, installed);
@@ -163,9 +170,8 @@ int main(int argc, char** argv) {
     seconds = Now() - start;
     if (seconds < bestCopy) bestCopy = seconds;
   }
-  const brindorel::ExtractionStats& stats = brindorel::LastExtractionStats();
   std::printf("extraction and installation against CopyFileA under Wine: %u files, %.1f MB, best of %d\n\n",
-              stats.filesWritten, double(bytes) / 1e6, rounds);
+              filesWritten, double(bytes) / 1e6, rounds);
   std::printf("%-22s %9s %9s\n", "", "seconds", "MB/s");
   std::printf("%-22s %9.2f %9.1f\n", "ExtractPackage", bestExtract, double(bytes) / 1e6 / bestExtract);
   std::printf("%-22s %9.2f %9.1f\n", "RunInstallation", bestInstall, double(bytes) / 1e6 / bestInstall);

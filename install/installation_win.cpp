@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "install/settings.h"
 #include "package/package_reader.h"
 #include "install/shell_links.h"
@@ -234,7 +236,17 @@ InstallationOutcome RunInstallation(const InstallationRequest& request, const In
   }
   bool placed = false;
   if (results.packageRead) {
-    ExtractPackage(dir, s.noCopyExt, AlwaysReplaced());
+    // The copy line moves while the files are staged (a large one takes a
+    // while), and the window takes its events between the pieces.
+    int shown = -1;
+    ExtractPackage(dir, s.noCopyExt, AlwaysReplaced(), [&](std::uint64_t done, std::uint64_t total) {
+      const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+      if (percent != shown) {
+        shown = percent;
+        progress.Set(copyLine, CopyingLine(texts) + " " + std::to_string(percent) + "%");
+      }
+      progress.Pump();
+    });
     const ExtractionStats& stats = LastExtractionStats();
     results.packageDamaged = stats.packageDamaged;
     placed = stats.placed;

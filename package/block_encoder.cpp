@@ -13,6 +13,7 @@
 #include "package/block_encoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -73,9 +74,9 @@ inline bool Encodable(const LiteralMode& m, std::uint8_t b) {
   return m.width == 8 || std::uint8_t(b - m.offset) < 0x80;
 }
 
-std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t size) {
-  std::vector<LiteralMode> modes;
-  LiteralMode prev{8, 0};
+// The modes of `size` bytes into modes[0, ...), one a kLiteralStretch, each
+// chosen with the one before it in view (`prev`, carried from call to call).
+void PlanLiteralModes(const std::uint8_t* data, std::size_t size, LiteralMode& prev, LiteralMode* modes) {
   for (std::size_t start = 0; start < size; start += kLiteralStretch) {
     std::size_t end = std::min(size, start + kLiteralStretch);
     std::uint8_t lo = 255, hi = 0;  // over the non-zero bytes (zeros have codes of their own)
@@ -93,10 +94,9 @@ std::vector<LiteralMode> PlanLiteralModes(const std::uint8_t* data, std::size_t 
       else
         m = LiteralMode{7, std::min<unsigned>(lo, 0x80u)};
     }
-    modes.push_back(m);
+    *modes++ = m;
     prev = m;
   }
-  return modes;
 }
 
 // Bytes a and b have in common, at most limit; eight at a time.
@@ -126,15 +126,22 @@ inline std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, st
 // link of a position further back than the reach is never followed.
 // Tables hold position + 1, so that 0 is "none" and one comparison ends a
 // chain both at its end and at the reach.
+//
+// The links of a position (prev_ here, sons_ in the tree finder) are written
+// when it is inserted, before any head, chain or tree can lead to it; so the
+// link table, tens of MiB for a stretch, may come from an earlier finder
+// with its old contents (only the heads must start empty).
 class MatchFinder {
  public:
   // Finds matches for positions from `base` on
   // (inserted in order, up to `last`) within data[0, size).
-  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach)
+  MatchFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach,
+              std::vector<std::uint32_t>& links)
       : data_(data), size_(size), base_(base), reach_(reach),
         ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
-        head_(std::size_t(1) << kHashBits, 0),
-        prev_(last - base > kBlockWindowSize ? kBlockWindowSize : last - base, 0), head2_(65536, 0) {}
+        head_(std::size_t(1) << kHashBits, 0), prev_(links), head2_(65536, 0) {
+    prev_.resize(last - base > kBlockWindowSize ? kBlockWindowSize : last - base);
+  }
 
   std::size_t Reach() const { return reach_; }
 
@@ -201,7 +208,7 @@ class MatchFinder {
   std::size_t reach_;
   std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> prev_;
+  std::vector<std::uint32_t>& prev_;
   std::vector<std::uint32_t> head2_;
 };
 
@@ -214,12 +221,12 @@ class MatchFinder {
 class TreeFinder {
  public:
   TreeFinder(const std::uint8_t* data, std::size_t base, std::size_t last, std::size_t size, std::size_t reach,
-             std::size_t nice)
+             std::size_t nice, std::vector<std::uint32_t>& links)
       : data_(data), size_(size), base_(base), reach_(reach), nice_(nice),
         ringMask_(last - base > kBlockWindowSize ? kBlockWindowSize - 1 : ~std::size_t(0)),
-        head_(std::size_t(1) << kHashBits, 0),
-        sons_(2 * (last - base > kBlockWindowSize ? kBlockWindowSize : last - base), 0), head2_(65536, 0),
-        next_(base) {}
+        head_(std::size_t(1) << kHashBits, 0), sons_(links), head2_(65536, 0), next_(base) {
+    sons_.resize(2 * (last - base > kBlockWindowSize ? kBlockWindowSize : last - base));
+  }
 
   std::size_t Reach() const { return reach_; }
 
@@ -321,7 +328,7 @@ class TreeFinder {
   std::size_t nice_;
   std::size_t ringMask_;
   std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> sons_;  // two links (smaller, larger) per position
+  std::vector<std::uint32_t>& sons_;  // two links (smaller, larger) per position
   std::vector<std::uint32_t> head2_;
   std::size_t next_;  // the next position not inserted
 };
@@ -329,8 +336,7 @@ class TreeFinder {
 // Everything the parsers need about one position's cheap one-byte codes.
 struct Context {
   const std::uint8_t* data;
-  std::size_t size;
-  const std::vector<LiteralMode>* modes;
+  const LiteralMode* modes;  // of data[0, ...)
 
   // The smallest distance of at most kNearMaxDistance at which byte b
   // stands before p, or 0: sixteen bytes at a time, looking for zero
@@ -368,7 +374,7 @@ struct Context {
       *bits = kNearBits;
       return Token{kNear, d, 1};
     }
-    const LiteralMode& m = (*modes)[p / kLiteralStretch];
+    const LiteralMode& m = modes[p / kLiteralStretch];
     *bits = Encodable(m, b) ? 1 + m.width : 1 + 8 + 18;  // width switch and back, priced roughly
     return Token{kLiteral, 0, 1};
   }
@@ -428,8 +434,8 @@ unsigned ChooseIndexWidth(const std::vector<std::uint32_t>& distances, unsigned 
 // Replaces 256-byte stretches of tokens that cost more than a raw run. A
 // stretch holding a short or long match is left alone: removing it would
 // change the last index that later repeat matches use.
-void UseRawRuns(std::vector<Token>& tokens, std::size_t from, const std::vector<LiteralMode>& modes,
-                std::size_t pos, unsigned indexWidth) {
+void UseRawRuns(std::vector<Token>& tokens, std::size_t from, const LiteralMode* modes, std::size_t pos,
+                unsigned indexWidth) {
   // A window of tokens [i, j) slides over the list: its bytes, bits and
   // the number of tokens in it that must stay.
   const std::size_t n = tokens.size();
@@ -537,7 +543,7 @@ void ParseLazy(const Context& cx, MatchFinder& mf, std::size_t begin, std::size_
     for (std::size_t i = 1; i < cur.length; ++i) mf.Insert(p + i);
     p += cur.length;
   }
-  UseRawRuns(tokens, first, *cx.modes, begin, indexWidth);
+  UseRawRuns(tokens, first, cx.modes, begin, indexWidth);
 }
 
 // ---- optimal parse ----
@@ -723,8 +729,9 @@ class BitWriter {
 
 struct Emitter {
   BitWriter& w;
-  const std::uint8_t* data;
-  const std::vector<LiteralMode>& modes;
+  const LiteralMode* modes;      // of the whole input
+  const std::uint8_t* data = nullptr;  // the input from position dataStart on
+  std::size_t dataStart = 0;
   std::size_t pos = 0;
   LiteralMode mode{0, 0};
   unsigned indexWidth = kInitialIndexWidth;
@@ -760,9 +767,9 @@ struct Emitter {
     w.Put(0, kNearValueBits);
     w.Bit(1);
     for (std::size_t r = 0; r < runs; ++r) {
+      const std::uint8_t* run = data + (pos - dataStart);
       for (std::size_t i = 0; i < kRawRunBytes; i += 4)
-        w.Put(std::uint32_t(data[pos + i]) << 24 | std::uint32_t(data[pos + i + 1]) << 16 |
-                  std::uint32_t(data[pos + i + 2]) << 8 | data[pos + i + 3],
+        w.Put(std::uint32_t(run[i]) << 24 | std::uint32_t(run[i + 1]) << 16 | std::uint32_t(run[i + 2]) << 8 | run[i + 3],
               32);
       pos += kRawRunBytes;
       w.Bit(r + 1 < runs ? 1 : 0);
@@ -779,7 +786,7 @@ struct Emitter {
         continue;
       }
       if (k.kind == kLiteral) {
-        Literal(data[pos]);
+        Literal(data[pos - dataStart]);
         ++pos;
         ++i;
         continue;
@@ -824,6 +831,11 @@ struct Emitter {
 // back across the boundary). Every stretch but the first starts with the
 // last index unknown: its first match sends a distance, whatever the
 // stretch before it ended with, so stretches do not depend on each other.
+//
+// A stretch is parsed in positions counted from the start of its input
+// (InputBegin), so that it needs no more of the input than that: the parse
+// only compares bytes and distances, and the input starts on a multiple of
+// kLiteralStretch, so its literal modes line up too.
 struct Stretch {
   std::size_t begin = 0, end = 0;
   std::vector<Token> tokens;
@@ -833,63 +845,148 @@ struct Stretch {
 }  // namespace
 
 struct BlockCompressor::State {
-  const std::uint8_t* data_;
-  std::size_t size_;
-  int level_;
+  const std::uint8_t* data_ = nullptr;  // the whole input, or null when it comes stretch by stretch
+  std::size_t size_ = 0;
+  int level_ = kBlockLevelFast;
   bool tooLarge_ = false;
   std::vector<std::unique_ptr<Stretch>> stretches_;
-  std::vector<LiteralMode> modes_;
+  // Taking the input, stretch by stretch in order: the literal modes (one a
+  // kLiteralStretch), the checksum of the whole words and the last bytes.
+  std::unique_ptr<LiteralMode[]> modes_;
+  LiteralMode lastMode_{8, 0};
+  std::size_t taken_ = 0;
+  std::uint32_t sum_ = 0;
+  std::uint32_t tail_ = 0;  // the last four bytes so far, little-endian
   // Writing, stretch by stretch in order.
   std::vector<std::uint8_t> out_;
+  std::uint64_t outTaken_ = 0;  // bytes moved out by TakeOutput
   std::unique_ptr<BitWriter> bits_;
   std::unique_ptr<Emitter> emitter_;
   std::size_t written_ = 0;  // stretches written
+  // Link tables of the match finders, kept for the next stretch: making and
+  // clearing them anew for every stretch took longer than the parse.
+  std::vector<std::unique_ptr<std::vector<std::uint32_t>>> spareLinks_;
+  std::atomic_flag linksLock_ = ATOMIC_FLAG_INIT;
+
+  std::unique_ptr<std::vector<std::uint32_t>> TakeLinks() {
+    while (linksLock_.test_and_set(std::memory_order_acquire)) {
+    }
+    std::unique_ptr<std::vector<std::uint32_t>> links;
+    if (!spareLinks_.empty()) {
+      links = std::move(spareLinks_.back());
+      spareLinks_.pop_back();
+    }
+    linksLock_.clear(std::memory_order_release);
+    return links ? std::move(links) : std::make_unique<std::vector<std::uint32_t>>();
+  }
+  void ReturnLinks(std::unique_ptr<std::vector<std::uint32_t>> links) {
+    while (linksLock_.test_and_set(std::memory_order_acquire)) {
+    }
+    spareLinks_.push_back(std::move(links));
+    linksLock_.clear(std::memory_order_release);
+  }
+
+  void Start(std::uint64_t size, int level) {
+    level_ = level;
+    if ((size >> 32) != 0) {
+      tooLarge_ = true;
+      return;
+    }
+    size_ = std::size_t(size);
+    const std::size_t count = size_ <= kBlockStretch ? 1 : (size_ + kBlockStretch - 1) / kBlockStretch;
+    for (std::size_t k = 0; k < count; ++k) {
+      auto stretch = std::make_unique<Stretch>();
+      stretch->begin = k * kBlockStretch;
+      stretch->end = std::min(size_, stretch->begin + kBlockStretch);
+      if (count == 1) stretch->end = size_;
+      stretches_.push_back(std::move(stretch));
+    }
+    modes_.reset(new LiteralMode[(size_ + kLiteralStretch - 1) / kLiteralStretch + 1]);
+  }
+  // Matches reach at most this far back: within the installer's window for
+  // entries larger than it, so that it never reads back from the file.
+  std::size_t Reach() const { return size_ > kBlockWindowSize ? kBlockWindowReach : size_; }
+  std::size_t Lookback(std::size_t k) const {
+    const std::size_t begin = k * kBlockStretch;
+    return std::min({begin, Reach(), kStretchLookback});
+  }
+  std::size_t InputBegin(std::size_t k) const { return k * kBlockStretch - Lookback(k); }
+  std::size_t InputEnd(std::size_t k) const {
+    const std::size_t end = stretches_[k]->end;
+    return size_ - end < kBlockStretchLookahead ? size_ : end + kBlockStretchLookahead;
+  }
+  std::uint32_t Checksum() const {
+    if (size_ < 4) return 0;
+    return size_ % 4 != 0 ? ChecksumStep(sum_, tail_) : sum_;  // the last word overlaps the one before
+  }
+  std::array<std::uint8_t, kBlockHeaderSize> Header() const {
+    std::array<std::uint8_t, kBlockHeaderSize> header{};
+    header[0] = kBlockMagic[0];
+    header[1] = kBlockMagic[1];
+    StoreLe32(header.data() + kBlockSizeOffset, std::uint32_t(size_));
+    StoreLe32(header.data() + kBlockChecksumOffset, taken_ == stretches_.size() ? Checksum() : 0);
+    return header;
+  }
 };
 
 BlockCompressor::BlockCompressor(const std::uint8_t* data, std::size_t size, int level) : state_(new State) {
   State& s = *state_;
-  s.data_ = data == nullptr ? nullptr : data;
-  s.size_ = data == nullptr ? 0 : size;
-  s.level_ = level;
-  if ((std::uint64_t(s.size_) >> 32) != 0) {
-    s.tooLarge_ = true;
-    return;
-  }
-  const std::size_t count = s.size_ <= kBlockStretch ? 1 : (s.size_ + kBlockStretch - 1) / kBlockStretch;
-  for (std::size_t k = 0; k < count; ++k) {
-    auto stretch = std::make_unique<Stretch>();
-    stretch->begin = k * kBlockStretch;
-    stretch->end = std::min(s.size_, stretch->begin + kBlockStretch);
-    if (count == 1) stretch->end = s.size_;
-    s.stretches_.push_back(std::move(stretch));
-  }
-  s.modes_ = PlanLiteralModes(s.data_, s.size_);
+  s.Start(data == nullptr ? 0 : std::uint64_t(size), level);
+  if (s.tooLarge_) return;
+  s.data_ = data;
+  for (std::size_t k = 0; k < s.stretches_.size(); ++k) TakeInput(k, data + s.InputBegin(k));
 }
+
+BlockCompressor::BlockCompressor(std::uint64_t size, int level) : state_(new State) { state_->Start(size, level); }
 
 BlockCompressor::~BlockCompressor() = default;
 
 std::size_t BlockCompressor::StretchCount() const { return state_->stretches_.size(); }
 
-void BlockCompressor::ParseStretch(std::size_t k) {
-  const State& s = *state_;
-  if (k >= s.stretches_.size() || s.size_ == 0) return;
+std::uint64_t BlockCompressor::InputBegin(std::size_t k) const {
+  return k < state_->stretches_.size() ? state_->InputBegin(k) : 0;
+}
+
+std::uint64_t BlockCompressor::InputEnd(std::size_t k) const {
+  return k < state_->stretches_.size() ? state_->InputEnd(k) : 0;
+}
+
+void BlockCompressor::TakeInput(std::size_t k, const std::uint8_t* input) {
+  State& s = *state_;
+  if (s.tooLarge_ || k != s.taken_ || k >= s.stretches_.size() || (input == nullptr && s.size_ != 0)) return;
+  const Stretch& st = *s.stretches_[k];
+  const std::uint8_t* own = input + (st.begin - s.InputBegin(k));
+  const std::size_t n = st.end - st.begin;
+  PlanLiteralModes(own, n, s.lastMode_, s.modes_.get() + st.begin / kLiteralStretch);
+  // Every stretch but the last holds whole words.
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) s.sum_ = ChecksumStep(s.sum_, LoadLe32(own + i));
+  for (std::size_t j = n < 4 ? 0 : n - 4; j < n; ++j) s.tail_ = (s.tail_ >> 8) | (std::uint32_t(own[j]) << 24);
+  ++s.taken_;
+}
+
+void BlockCompressor::ParseStretch(std::size_t k, const std::uint8_t* input) {
+  State& s = *state_;
+  if (s.tooLarge_ || k >= s.stretches_.size() || k >= s.taken_ || s.size_ == 0) return;
+  if (input == nullptr) input = s.data_ == nullptr ? nullptr : s.data_ + s.InputBegin(k);
+  if (input == nullptr) return;
   Stretch& st = *s.stretches_[k];
-  // Entries larger than the window the installer streams with keep their
-  // matches inside it, so that it never reads back from the file.
-  const std::size_t reach = s.size_ > kBlockWindowSize ? kBlockWindowReach : s.size_;
-  const std::size_t lookback = std::min({st.begin, reach, kStretchLookback});
-  Context cx{s.data_, s.size_, &s.modes_};
+  // Positions from the input's start.
+  const std::size_t from = s.InputBegin(k);
+  const std::size_t begin = st.begin - from, end = st.end - from, size = s.InputEnd(k) - from;
+  const std::size_t reach = s.Reach();
+  Context cx{input, s.modes_.get() + from / kLiteralStretch};
   std::uint32_t lastIndex = k == 0 ? kInitialLastIndex : kUnknownIndex;
   unsigned width = kInitialIndexWidth;
   const unsigned chainDepth = s.level_ <= 1 ? 8 : unsigned(8 + 8 * std::min(s.level_, 8));
   std::vector<Token> tokens;
   std::vector<std::uint32_t> distances;
   auto parse = [&](auto& mf, auto&& parseChunk) {
-    for (std::size_t p = st.begin - lookback; p < st.begin; ++p) mf.Insert(p);
-    for (std::size_t begin = st.begin; begin < st.end; begin += kParseChunk) {
-      const std::size_t end = std::min(st.end, begin + kParseChunk);
+    for (std::size_t p = 0; p < begin; ++p) mf.Insert(p);
+    for (std::size_t chunk = begin; chunk < end; chunk += kParseChunk) {
+      const std::size_t chunkEnd = std::min(end, chunk + kParseChunk);
       tokens.clear();
-      parseChunk(mf, begin, end);
+      parseChunk(mf, chunk, chunkEnd);
       st.tokens.insert(st.tokens.end(), tokens.begin(), tokens.end());
       st.chunkEnds.push_back(st.tokens.size());
       // The emitter will send the width that suits this chunk; the next
@@ -900,35 +997,40 @@ void BlockCompressor::ParseStretch(std::size_t k) {
       width = ChooseIndexWidth(distances, width);
     }
   };
+  std::unique_ptr<std::vector<std::uint32_t>> links = s.TakeLinks();
   if (s.level_ >= kBlockLevelBest) {
-    TreeFinder mf(s.data_, st.begin - lookback, st.end, s.size_, reach, kNiceLength);
-    parse(mf, [&](TreeFinder& f, std::size_t begin, std::size_t end) {
-      ParseOptimal(cx, f, begin, end, width, lastIndex, tokens);
+    TreeFinder mf(input, 0, end, size, reach, kNiceLength, *links);
+    parse(mf, [&](TreeFinder& f, std::size_t chunk, std::size_t chunkEnd) {
+      ParseOptimal(cx, f, chunk, chunkEnd, width, lastIndex, tokens);
     });
   } else {
-    MatchFinder mf(s.data_, st.begin - lookback, st.end, s.size_, reach);
-    parse(mf, [&](MatchFinder& f, std::size_t begin, std::size_t end) {
-      ParseLazy(cx, f, begin, end, width, lastIndex, chainDepth, tokens);
+    MatchFinder mf(input, 0, end, size, reach, *links);
+    parse(mf, [&](MatchFinder& f, std::size_t chunk, std::size_t chunkEnd) {
+      ParseLazy(cx, f, chunk, chunkEnd, width, lastIndex, chainDepth, tokens);
     });
   }
+  s.ReturnLinks(std::move(links));
 }
 
-void BlockCompressor::WriteStretch(std::size_t k) {
+void BlockCompressor::WriteStretch(std::size_t k, const std::uint8_t* input) {
   State& s = *state_;
   if (s.tooLarge_ || k != s.written_ || k >= s.stretches_.size()) return;
+  if (input == nullptr) input = s.data_ == nullptr ? nullptr : s.data_ + s.InputBegin(k);
+  if (input == nullptr && s.size_ != 0) return;
   if (!s.emitter_) {
-    s.out_.assign(kBlockHeaderSize, 0);
-    s.out_[0] = kBlockMagic[0];
-    s.out_[1] = kBlockMagic[1];
-    StoreLe32(s.out_.data() + kBlockSizeOffset, std::uint32_t(s.size_));
-    StoreLe32(s.out_.data() + kBlockChecksumOffset, BlockChecksum(s.data_, s.size_));
-    s.out_.reserve(kBlockHeaderSize + s.size_ / 2 + 64);
+    // The checksum goes in once the whole input was taken (Finish, Header).
+    const std::array<std::uint8_t, kBlockHeaderSize> header = s.Header();
+    s.out_.assign(header.begin(), header.end());
+    StoreLe32(s.out_.data() + kBlockChecksumOffset, 0);
+    if (s.data_ != nullptr) s.out_.reserve(kBlockHeaderSize + s.size_ / 2 + 64);
     s.bits_ = std::make_unique<BitWriter>(s.out_);
-    s.emitter_ = std::make_unique<Emitter>(Emitter{*s.bits_, s.data_, s.modes_});
+    s.emitter_ = std::make_unique<Emitter>(Emitter{*s.bits_, s.modes_.get()});
     // A width code first, so that the stream is complete even without literals.
-    s.emitter_->SetMode(s.modes_.empty() ? LiteralMode{8, 0} : s.modes_[0]);
+    s.emitter_->SetMode(s.size_ == 0 ? LiteralMode{8, 0} : s.modes_[0]);
   }
   Emitter& em = *s.emitter_;
+  em.data = input;
+  em.dataStart = s.InputBegin(k);
   std::unique_ptr<Stretch>& stretch = s.stretches_[k];
   std::vector<std::uint32_t> distances;
   std::size_t from = 0;
@@ -944,17 +1046,24 @@ void BlockCompressor::WriteStretch(std::size_t k) {
     from = chunkEnd;
   }
   stretch.reset();  // its tokens are written
+  em.data = nullptr;
   ++s.written_;
 }
+
+void BlockCompressor::TakeOutput(std::vector<std::uint8_t>& out) {
+  State& s = *state_;
+  out.insert(out.end(), s.out_.begin(), s.out_.end());
+  s.outTaken_ += s.out_.size();
+  s.out_.clear();
+}
+
+std::array<std::uint8_t, kBlockHeaderSize> BlockCompressor::Header() const { return state_->Header(); }
 
 std::vector<std::uint8_t> BlockCompressor::Finish() {
   State& s = *state_;
   if (s.tooLarge_) return {};  // the header holds a 32-bit size
   while (s.written_ < s.stretches_.size()) WriteStretch(s.written_);
-  if (!s.emitter_) {  // no stretches: empty input
-    s.stretches_.push_back(std::make_unique<Stretch>());
-    WriteStretch(0);
-  }
+  if (!s.emitter_) return {};  // the input was not given
   BitWriter& bw = *s.bits_;
   // End code: a short match of distance 0 and count 0.
   bw.Put(kShortPrefix.bits, kShortPrefix.length);
@@ -963,9 +1072,13 @@ std::vector<std::uint8_t> BlockCompressor::Finish() {
   bw.Finish();
   s.emitter_.reset();
   s.bits_.reset();
+  if (s.outTaken_ == 0) {
+    const std::array<std::uint8_t, kBlockHeaderSize> header = s.Header();
+    std::copy(header.begin(), header.end(), s.out_.begin());
+  }
   // A block exactly as long as its data would be taken for the data stored
   // as it is: one byte more after the end code, which decoders ignore.
-  if (s.size_ > 0 && s.out_.size() == s.size_) s.out_.push_back(0);
+  if (s.size_ > 0 && s.outTaken_ + s.out_.size() == s.size_) s.out_.push_back(0);
   return std::move(s.out_);
 }
 

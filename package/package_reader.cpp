@@ -256,6 +256,146 @@ EntryState ReadEntryData(PackageSource& source, const LocatedEntry& entry, ByteB
   return DecodeStoredForm(stored.data(), e.storedSize, e.size, entry.hash, out, memoryLimit);
 }
 
+StreamBuffers::StreamBuffers(std::size_t windowSize, std::size_t inputSize, std::size_t outputPiece)
+    : windowSize_(windowSize == 0 ? 1 : windowSize),
+      inputSize_(inputSize < kStreamInputMinimum ? kStreamInputMinimum : inputSize),
+      outputPiece_(outputPiece == 0 ? 1 : outputPiece) {}
+
+std::uint8_t* StreamBuffers::Window(std::uint64_t entrySize, std::size_t& size) {
+  // An entry smaller than the window needs no more than itself (and the
+  // slack that lets the decoder's fast path run to its end).
+  const std::uint64_t wanted = entrySize + kBlockWindowSlack < windowSize_ ? entrySize + kBlockWindowSlack : windowSize_;
+  if (window_.data() == nullptr || window_.size() < wanted) {
+    if (!window_.Allocate(wanted)) return nullptr;
+  }
+  size = window_.size();
+  return window_.data();
+}
+
+std::uint8_t* StreamBuffers::Input() {
+  if (input_.data() == nullptr && !input_.Allocate(inputSize_)) return nullptr;
+  return input_.data();
+}
+
+namespace {
+
+// The decoder's history reader over the sink; remembers that the sink failed.
+struct HistoryContext {
+  EntrySink* sink;
+  bool failed;
+};
+
+bool ReadHistory(void* context, std::uint64_t position, std::uint8_t* to, std::size_t size) {
+  HistoryContext& history = *static_cast<HistoryContext*>(context);
+  if (history.sink->ReadBack(position, to, size)) return true;
+  history.failed = true;
+  return false;
+}
+
+// Hashes the bytes on their way to the sink when the entry has a hash.
+class HashingPass {
+ public:
+  HashingPass(EntrySink& sink, std::uint64_t expected) : sink_(sink), expected_(expected) {}
+  bool Write(const std::uint8_t* data, std::size_t size) {
+    if (expected_ != 0) hash_.Add(data, size);
+    return sink_.Write(data, size);
+  }
+  // With a hash the bytes are Checked or Damaged; without, what the caller says.
+  EntryState Judge(EntryState withoutHash) const {
+    if (expected_ == 0) return withoutHash;
+    return hash_.Finish() == expected_ ? EntryState::Checked : EntryState::Damaged;
+  }
+
+ private:
+  EntrySink& sink_;
+  std::uint64_t expected_;
+  ContentHash hash_;
+};
+
+EntryState CopyStored(PackageSource& source, const LocatedEntry& entry, HashingPass& pass, StreamBuffers& buffers) {
+  std::uint8_t* piece = buffers.Input();
+  if (piece == nullptr) return EntryState::NoMemory;
+  std::uint64_t position = entry.dataPosition;
+  for (std::uint64_t left = entry.entry.size; left != 0;) {
+    const std::size_t n = left < buffers.inputSize() ? std::size_t(left) : buffers.inputSize();
+    if (!source.ReadAt(position, piece, n)) return EntryState::Unreadable;
+    if (!pass.Write(piece, n)) return EntryState::Unwritable;
+    position += n;
+    left -= n;
+  }
+  return pass.Judge(EntryState::Unchecked);
+}
+
+EntryState DecodeStreamed(PackageSource& source, const LocatedEntry& entry, EntrySink& sink, HashingPass& pass,
+                          StreamBuffers& buffers) {
+  const PackageEntry& e = entry.entry;
+  std::uint8_t header[kBlockHeaderSize];
+  if (e.storedSize < kBlockHeaderSize) return EntryState::Damaged;
+  if (!source.ReadAt(entry.dataPosition, header, kBlockHeaderSize)) return EntryState::Unreadable;
+  if (BlockDecodedSize(header, kBlockHeaderSize) != e.size) return EntryState::Damaged;
+  // With a content hash the hash decides, as for a block decoded whole.
+  const std::uint32_t checksum = LoadLe32(header + kBlockChecksumOffset);
+  if (entry.hash != 0) StoreLe32(header + kBlockChecksumOffset, 0);
+  std::size_t windowSize = 0;
+  std::uint8_t* const window = buffers.Window(e.size, windowSize);
+  std::uint8_t* const input = buffers.Input();
+  if (window == nullptr || input == nullptr) return EntryState::NoMemory;
+  HistoryContext history{&sink, false};
+  BlockStream stream;
+  if (!BeginBlockStream(stream, header, kBlockHeaderSize, window, windowSize, ReadHistory, &history))
+    return EntryState::Damaged;
+
+  // input[used, have) is given and not yet consumed; the stored bytes from
+  // `next` on (`left` of them) are still in the source.
+  std::uint64_t next = entry.dataPosition + kBlockHeaderSize;
+  std::uint64_t left = e.storedSize - kBlockHeaderSize;
+  std::size_t have = 0, used = 0;
+  auto refill = [&]() {
+    std::memmove(input, input + used, have - used);
+    have -= used;
+    used = 0;
+    const std::size_t room = buffers.inputSize() - have;
+    const std::size_t n = left < room ? std::size_t(left) : room;
+    if (n != 0 && !source.ReadAt(next, input + have, n)) return false;
+    next += n;
+    left -= n;
+    have += n;
+    return true;
+  };
+  if (!refill()) return EntryState::Unreadable;
+  for (;;) {
+    const BlockStreamResult r = DecodeBlockStream(stream, input + used, have - used, left == 0, buffers.outputPiece());
+    used += r.inputUsed;
+    if (r.outputSize != 0 && !pass.Write(window + r.outputOffset, r.outputSize)) return EntryState::Unwritable;
+    switch (r.status) {
+      case BlockStreamStatus::kFinished:
+        // Below four bytes the checksum is 0 by definition, and decoding to
+        // the size is all there is.
+        return pass.Judge(checksum != 0 || e.size < 4 ? EntryState::Checked : EntryState::Unchecked);
+      case BlockStreamStatus::kFailed:
+        return history.failed ? EntryState::Unwritable : EntryState::Damaged;
+      case BlockStreamStatus::kNeedsInput:
+        // The input that the decoder left is under one step long (the
+        // buffer holds several), so a refill always brings more.
+        if (left == 0) return EntryState::Damaged;
+        if (!refill()) return EntryState::Unreadable;
+        break;
+      case BlockStreamStatus::kOutputFull:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+EntryState StreamEntryData(PackageSource& source, const LocatedEntry& entry, EntrySink& sink,
+                           StreamBuffers& buffers) {
+  if (!entry.carriesData) return EntryState::Checked;
+  HashingPass pass(sink, entry.hash);
+  if (StoredAsIs(entry.entry.size, entry.entry.storedSize)) return CopyStored(source, entry, pass, buffers);
+  return DecodeStreamed(source, entry, sink, pass, buffers);
+}
+
 std::vector<std::string> NoCopyExtensions(const std::string& noCopyList) {
   std::vector<std::string> extensions;
   if (noCopyList.empty()) return extensions;

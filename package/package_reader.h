@@ -12,6 +12,13 @@
 // is computed in 64-bit arithmetic and checked before anything is allocated;
 // an allocation that fails is a failure of that entry, never an abort.
 //
+// StreamEntryData reads an entry in bounded memory whatever its size (up to
+// the format's 4 GiB): stored bytes are copied in pieces, a block is decoded
+// by the block stream into a window of recent output, and the decoded bytes
+// go to an EntrySink as they come (a file, a hash), which also gives back
+// what it was given when a match reaches further back than the window. The
+// content hash or the block checksum is computed as the bytes pass.
+//
 // The Windows side (package_reader_win.cpp) adds ReadPackage/ExtractPackage:
 // extraction decodes and checks every entry into a hidden staging folder
 // inside the target before anything is put in place, so a damaged package
@@ -20,10 +27,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "package/block_decoder.h"
 #include "package/package_format.h"
 
 namespace brindorel {
@@ -140,6 +149,7 @@ enum class EntryState {
   Damaged,    // does not decode to its size or fails its checksum
   Unreadable, // its bytes could not be read from the source
   NoMemory,   // its size could not be held in memory
+  Unwritable, // streamed: the sink could not take its bytes, or give them back (a full disk)
 };
 
 bool EntryUsable(EntryState state);  // Checked or Unchecked
@@ -166,6 +176,54 @@ bool StoredAsIs(std::uint32_t size, std::uint32_t storedSize);
 // in `stored` is cleared while it is decoded and put back afterwards.
 EntryState DecodeStoredForm(std::uint8_t* stored, std::size_t storedSize, std::uint32_t size,
                             std::uint64_t expectedHash, ByteBuffer& out, std::uint64_t memoryLimit = kNoMemoryLimit);
+
+// ---- streaming ----
+
+// Takes an entry's decoded bytes in order.
+class EntrySink {
+ public:
+  virtual ~EntrySink() = default;
+  // The next `size` bytes of the entry; false when they cannot be kept.
+  virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
+  // Gives back `size` bytes written before, from `position` (counted from
+  // the entry's first byte), for a block whose matches reach further back
+  // than the window (other builders' blocks; ours keep within it). False
+  // when it cannot.
+  virtual bool ReadBack(std::uint64_t position, std::uint8_t* out, std::size_t size) = 0;
+};
+
+// The memory streaming works in: a window of recent decoded output and a
+// piece of the stored input, allocated on first need and reused for every
+// entry. The window grows up to `windowSize` (no larger than an entry
+// needs), so an extraction holds at most windowSize + inputSize bytes:
+// 33 MiB with the defaults, whatever the entries' sizes. Each decoding call
+// gives at most `outputPiece` bytes to the sink.
+constexpr std::size_t kStreamInputSize = std::size_t(1) << 20;
+constexpr std::size_t kStreamOutputPiece = std::size_t(1) << 20;
+constexpr std::size_t kStreamInputMinimum = 64;  // smaller inputs are raised to this
+
+class StreamBuffers {
+ public:
+  explicit StreamBuffers(std::size_t windowSize = kBlockWindowSize, std::size_t inputSize = kStreamInputSize,
+                         std::size_t outputPiece = kStreamOutputPiece);
+  // The window for an entry of `entrySize` bytes; null when it cannot be had.
+  std::uint8_t* Window(std::uint64_t entrySize, std::size_t& size);
+  std::uint8_t* Input();  // inputSize() bytes; null when they cannot be had
+  std::size_t inputSize() const { return inputSize_; }
+  std::size_t outputPiece() const { return outputPiece_; }
+
+ private:
+  std::size_t windowSize_, inputSize_, outputPiece_;
+  ByteBuffer window_, input_;
+};
+
+// Reads one entry's data from the source, in pieces, and gives the decoded
+// bytes to `sink` as they come. The states are ReadEntryData's (the same
+// checks decide them), plus Unwritable when the sink fails; a sink may have
+// been given bytes of an entry that then turns out not usable. Entries
+// without data are Checked at once.
+EntryState StreamEntryData(PackageSource& source, const LocatedEntry& entry, EntrySink& sink,
+                           StreamBuffers& buffers);
 
 // ---- portable rules of extraction ----
 
@@ -215,9 +273,13 @@ const EntryList& PackageEntries();
 // extension is one of `noCopyList` ("dat|ini|": every extension closed by
 // "|"; compared exactly) does not replace a file that exists already, unless
 // its whole name is one of `alwaysReplaced` (A-Z case ignored), such as files
-// whose stale copy would do harm.
+// whose stale copy would do harm. Entries stream (StreamEntryData) into their
+// staging files, so memory stays bounded whatever their size; `progress` is
+// called as they are staged, with the decoded bytes done and in all.
+using ExtractionProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList,
-                    const std::vector<std::string>& alwaysReplaced = {});
+                    const std::vector<std::string>& alwaysReplaced = {},
+                    const ExtractionProgress& progress = ExtractionProgress());
 
 // What the last ExtractPackage did.
 const ExtractionStats& LastExtractionStats();

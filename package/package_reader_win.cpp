@@ -109,23 +109,94 @@ void SetEntryTimes(HANDLE file, const PackageEntry& entry) {
   SetFileTime(file, &creation, nullptr, &lastWrite);
 }
 
-// Creates (or replaces) a file with `data` and the entry's creation and
-// last-write times. A file that cannot be written whole is removed again.
-bool WriteEntryFile(const std::string& path, const PackageEntry& entry, const std::uint8_t* data,
-                    std::size_t size) {
-  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+// Creates (or replaces) a file for writing, and reading back.
+HANDLE CreateEntryFile(const std::string& path, DWORD access) {
+  HANDLE file = CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   // CREATE_ALWAYS refuses an existing hidden or system file; truncating works.
   if (file == INVALID_HANDLE_VALUE)
-    file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+    file = CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool written = WriteExactly(file, data, size);
-  if (written) SetEntryTimes(file, entry);
-  CloseHandle(file);
-  if (!written) DeleteFileW(WidePath(path).c_str());
-  return written;
+  return file;
 }
+
+// An empty file with the entry's creation and last-write times.
+bool WriteEmptyFile(const std::string& path, const PackageEntry& entry) {
+  HANDLE file = CreateEntryFile(path, GENERIC_WRITE);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  SetEntryTimes(file, entry);
+  CloseHandle(file);
+  return true;
+}
+
+// Reads or writes at an explicit position (the handle's own position is
+// then irrelevant), in chunks of at most kIoChunk.
+OVERLAPPED At(std::uint64_t position) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  return at;
+}
+
+bool WriteFileAt(HANDLE file, std::uint64_t position, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    OVERLAPPED at = At(position);
+    const DWORD chunk = size > kIoChunk ? static_cast<DWORD>(kIoChunk) : static_cast<DWORD>(size);
+    DWORD put = 0;
+    if (!WriteFile(file, data, chunk, &put, &at) || put == 0) return false;
+    data += put;
+    size -= put;
+    position += put;
+  }
+  return true;
+}
+
+bool ReadFileAt(HANDLE file, std::uint64_t position, std::uint8_t* out, std::size_t size) {
+  while (size > 0) {
+    OVERLAPPED at = At(position);
+    const DWORD chunk = size > kIoChunk ? static_cast<DWORD>(kIoChunk) : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(file, out, chunk, &got, &at) || got == 0) return false;
+    out += got;
+    size -= got;
+    position += got;
+  }
+  return true;
+}
+
+// A staging file: the entry's bytes written as they are decoded, read back
+// for matches beyond the decoder's window, and the extraction's progress
+// moved on with every piece.
+class StagingSink : public EntrySink {
+ public:
+  StagingSink(HANDLE file, std::uint64_t& done, std::uint64_t total, const ExtractionProgress& progress)
+      : file_(file), done_(done), total_(total), progress_(progress) {}
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    if (!WriteFileAt(file_, written_, data, size)) return false;
+    written_ += size;
+    done_ += size;
+    if (progress_) progress_(done_, total_);
+    return true;
+  }
+  bool ReadBack(std::uint64_t position, std::uint8_t* out, std::size_t size) override {
+    return position <= written_ && size <= written_ - position && ReadFileAt(file_, position, out, size);
+  }
+
+ private:
+  HANDLE file_;
+  std::uint64_t written_ = 0;
+  std::uint64_t& done_;
+  std::uint64_t total_;
+  const ExtractionProgress& progress_;
+};
+
+// Only checks: the bytes go nowhere. A match beyond the window cannot be
+// served, which the caller takes as "not known" rather than damage.
+class CheckingSink : public EntrySink {
+ public:
+  bool Write(const std::uint8_t*, std::size_t) override { return true; }
+  bool ReadBack(std::uint64_t, std::uint8_t*, std::size_t) override { return false; }
+};
 
 // Puts a staged file in place: a rename inside the target's volume, or, where
 // the system refuses to replace the existing file that way (a hidden one), its
@@ -174,33 +245,56 @@ bool Extractable(const PackageEntry& entry) { return entry.type == kEntryFolder 
 
 void Fail(ExtractionStats& stats, const std::string& name) { stats.failedEntries.push_back(name); }
 
+// Streams one entry into its staging file, which keeps the entry's times;
+// a file that did not come out sound is removed again.
+EntryState StageEntry(PackageSource& source, const LocatedEntry& item, const std::string& path,
+                      StreamBuffers& buffers, std::uint64_t& done, std::uint64_t total,
+                      const ExtractionProgress& progress) {
+  HANDLE file = CreateEntryFile(path, GENERIC_READ | GENERIC_WRITE);
+  if (file == INVALID_HANDLE_VALUE) return EntryState::Unwritable;
+  StagingSink sink(file, done, total, progress);
+  const EntryState state = StreamEntryData(source, item, sink, buffers);
+  if (EntryUsable(state)) SetEntryTimes(file, item.entry);
+  CloseHandle(file);
+  if (!EntryUsable(state)) DeleteFileW(WidePath(path).c_str());
+  return state;
+}
+
 // Phase 1: every entry with data decoded, checked and written into the
-// staging folder as a file named by its index. Returns false when anything
-// failed; every damaged entry is named, not only the first.
+// staging folder as a file named by its index, in bounded memory. Returns
+// false when anything failed; every damaged entry is named, not only the
+// first (after a failure the others are only checked).
 bool StageEntries(PackageSource& source, const PackageLayout& layout, const std::string& staging,
-                  ExtractionStats& stats) {
+                  const ExtractionProgress& progress, ExtractionStats& stats) {
   bool staged = true;
-  ByteBuffer data;
+  StreamBuffers buffers;
+  std::uint64_t total = 0, done = 0;
+  for (const LocatedEntry& item : layout.entries)
+    if (item.carriesData && Extractable(item.entry)) total += item.entry.size;
   for (std::size_t i = 0; i < layout.entries.size(); ++i) {
     const LocatedEntry& item = layout.entries[i];
     if (!item.carriesData || !Extractable(item.entry)) continue;
-    const EntryState state = ReadEntryData(source, item, data);
-    if (!EntryUsable(state)) {
+    EntryState state;
+    if (staged) {
+      state = StageEntry(source, item, staging + NumberToText(static_cast<std::int32_t>(i)), buffers, done, total,
+                         progress);
+    } else {
+      CheckingSink nowhere;
+      state = StreamEntryData(source, item, nowhere, buffers);
+      if (state == EntryState::Unwritable) continue;  // far matches: not known, and nothing is placed anyway
+    }
+    if (state == EntryState::Unwritable) {
+      ++stats.filesNotCreated;
+      Fail(stats, item.entry.name);
+      staged = false;
+    } else if (!EntryUsable(state)) {
       ++stats.corruptEntries;
       stats.packageDamaged = true;
       Fail(stats, item.entry.name);
       staged = false;
-      continue;
+    } else if (state == EntryState::Unchecked) {
+      ++stats.uncheckedEntries;
     }
-    if (state == EntryState::Unchecked) ++stats.uncheckedEntries;
-    if (!staged) continue;  // only looking for the damaged ones now
-    if (!WriteEntryFile(staging + NumberToText(static_cast<std::int32_t>(i)), item.entry, data.data(),
-                        data.size())) {
-      ++stats.filesNotCreated;
-      Fail(stats, item.entry.name);
-      staged = false;
-    }
-    data.Release();
   }
   return staged;
 }
@@ -225,8 +319,7 @@ void PlaceEntries(const PackageLayout& layout, const std::string& target, const 
       continue;
     }
     MakeParentFolders(target + EntryFolderPart(entry.name));
-    const bool placed = item.carriesData ? PlaceStagedFile(staged, path, entry)
-                                         : WriteEntryFile(path, entry, nullptr, 0);
+    const bool placed = item.carriesData ? PlaceStagedFile(staged, path, entry) : WriteEmptyFile(path, entry);
     if (placed) {
       ++stats.filesWritten;
     } else {
@@ -268,7 +361,7 @@ const EntryList& PackageEntries() { return State().entries; }
 const ExtractionStats& LastExtractionStats() { return State().stats; }
 
 void ExtractPackage(const std::string& targetFolder, const std::string& noCopyList,
-                    const std::vector<std::string>& alwaysReplaced) {
+                    const std::vector<std::string>& alwaysReplaced, const ExtractionProgress& progress) {
   PackageState& state = State();
   state.stats = ExtractionStats();
   ExtractionStats& stats = state.stats;
@@ -307,7 +400,7 @@ void ExtractPackage(const std::string& targetFolder, const std::string& noCopyLi
     return;
   }
   SetFileAttributesW(WidePath(staging).c_str(), FILE_ATTRIBUTE_HIDDEN);
-  if (StageEntries(source, state.layout, staging, stats)) {
+  if (StageEntries(source, state.layout, staging, progress, stats)) {
     PlaceEntries(state.layout, target, staging, NoCopyExtensions(noCopyList), alwaysReplaced, stats);
     stats.placed = true;
   }

@@ -42,6 +42,7 @@ class Process {
   bool Wait(DWORD milliseconds);
   DWORD ExitCode() const;
   DWORD id() const { return info_.dwProcessId; }
+  HANDLE handle() const { return info_.hProcess; }
   bool running() const;
   void Kill();
 

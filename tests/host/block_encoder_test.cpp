@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -178,6 +179,63 @@ TEST(BlockEncoder, ChecksumIsSet) {
   block[block.size() / 2] ^= 0x10;
   Bytes out(in.size() + 8);
   EXPECT_EQ(DecompressBlock(block.data(), block.size(), out.data(), out.size()), 0u);
+}
+
+// The input given stretch by stretch, each stretch's input in a buffer of its
+// own (the sanitizers catch a read outside it), parsed out of order and the
+// output taken in pieces: exactly CompressBlock's block once the header goes
+// in. The sizes end the last stretch within the lookahead of the one before
+// (an odd tail: the checksum's last word spans two stretches) and past it,
+// at both levels (each has its own match finder). The data repeats itself
+// (quick to parse) but for islands of other bytes around the stretches'
+// edges and at the end, with matches across the edges.
+TEST(BlockEncoder, StretchByStretchGivesTheSameBlock) {
+  struct Case {
+    std::size_t size;
+    int level;
+  } cases[] = {
+      {kBlockStretch + 2, kBlockLevelFast},
+      {kBlockStretch + 100, kBlockLevelFast},
+      {kBlockStretch + kBlockStretchLookahead + 1, kBlockLevelBest},
+      {5000, kBlockLevelBest},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.size << " bytes, level " << c.level);
+    const Bytes period = Text(4999);
+    Bytes in;
+    while (in.size() < c.size) in.insert(in.end(), period.begin(), period.end());
+    in.resize(c.size);
+    const Bytes island = Binary(60000);
+    for (std::size_t edge = 0; edge < in.size() + kBlockStretch; edge += kBlockStretch) {
+      const std::size_t at = std::min(edge, in.size()) - std::min<std::size_t>(std::min(edge, in.size()), 30000);
+      const std::size_t n = std::min(island.size(), in.size() - at);
+      std::copy(island.begin(), island.begin() + std::ptrdiff_t(n), in.begin() + std::ptrdiff_t(at));
+    }
+    const Bytes whole = CompressBlock(in.data(), in.size(), c.level);
+    BlockCompressor streamed(std::uint64_t(in.size()), c.level);
+    const std::size_t count = streamed.StretchCount();
+    ASSERT_EQ(count, (in.size() + kBlockStretch - 1) / kBlockStretch);
+    std::vector<Bytes> inputs(count);
+    for (std::size_t k = 0; k < count; ++k) {
+      inputs[k].assign(in.begin() + std::ptrdiff_t(streamed.InputBegin(k)),
+                       in.begin() + std::ptrdiff_t(streamed.InputEnd(k)));
+      streamed.TakeInput(k, inputs[k].data());
+    }
+    for (std::size_t k = count; k-- > 0;) streamed.ParseStretch(k, inputs[k].data());
+    Bytes block;
+    for (std::size_t k = 0; k < count; ++k) {
+      streamed.WriteStretch(k, inputs[k].data());
+      streamed.TakeOutput(block);
+      inputs[k].clear();
+    }
+    const Bytes tail = streamed.Finish();
+    block.insert(block.end(), tail.begin(), tail.end());
+    ASSERT_GE(block.size(), kBlockHeaderSize);
+    EXPECT_EQ(LoadLe32(block.data() + kBlockChecksumOffset), 0u) << "the checksum is known only at the end";
+    const auto header = streamed.Header();
+    std::copy(header.begin(), header.end(), block.begin());
+    EXPECT_TRUE(block == whole);
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "package/block_encoder.h"
+#include "package/content_hash.h"
 
 namespace brindorel {
 namespace {
@@ -60,16 +61,56 @@ Assembled Assemble(const std::vector<Item>& items, bool codedTable, const Bytes&
   return a;
 }
 
-// Opens `bytes` and reads every entry; true when all of it is usable.
+// Keeps what it is given and gives it back; can be told to fail.
+class KeepingSink : public EntrySink {
+ public:
+  Bytes bytes;
+  std::size_t readBacks = 0;
+  std::uint64_t failWritesFrom = UINT64_MAX;  // fails a write that would pass this many bytes
+  bool refuseReadBack = false;
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    if (size > failWritesFrom - std::min<std::uint64_t>(bytes.size(), failWritesFrom)) return false;
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  bool ReadBack(std::uint64_t position, std::uint8_t* out, std::size_t size) override {
+    ++readBacks;
+    if (refuseReadBack || position > bytes.size() || size > bytes.size() - position) return false;
+    std::copy(bytes.begin() + std::ptrdiff_t(position), bytes.begin() + std::ptrdiff_t(position + size), out);
+    return true;
+  }
+};
+
+// Streams an entry and checks it against the whole-entry reading: usable
+// alike, and then with the same state and bytes (an entry too large for
+// memory may stream while the whole reading has no room for it).
+void ExpectStreamAgrees(PackageSource& source, const LocatedEntry& entry, EntryState whole, const ByteBuffer& data,
+                        StreamBuffers& buffers) {
+  KeepingSink sink;
+  const EntryState streamed = StreamEntryData(source, entry, sink, buffers);
+  if (whole == EntryState::NoMemory) return;
+  ASSERT_EQ(EntryUsable(streamed), EntryUsable(whole)) << entry.entry.name;
+  if (!EntryUsable(whole)) return;
+  EXPECT_EQ(streamed, whole) << entry.entry.name;
+  EXPECT_TRUE(sink.bytes.size() == data.size() && std::equal(sink.bytes.begin(), sink.bytes.end(), data.data()))
+      << entry.entry.name;
+}
+
+// Opens `bytes` and reads every entry; true when all of it is usable. Every
+// entry is streamed too, with the default buffers and with tiny ones, and
+// must agree.
 bool ReadsWhole(const Bytes& bytes, std::vector<Bytes>* contents = nullptr,
                 std::vector<EntryState>* states = nullptr, std::uint64_t memoryLimit = kNoMemoryLimit) {
   MemorySource source(bytes.data(), bytes.size());
   PackageLayout layout;
   if (OpenPackage(source, layout) != PackageProblem::None) return false;
   bool usable = true;
+  StreamBuffers large, tiny(7, 64, 5);
   for (const LocatedEntry& entry : layout.entries) {
     ByteBuffer data;
     const EntryState state = ReadEntryData(source, entry, data, memoryLimit);
+    ExpectStreamAgrees(source, entry, state, data, large);
+    ExpectStreamAgrees(source, entry, state, data, tiny);
     usable = usable && EntryUsable(state);
     if (states != nullptr) states->push_back(state);
     if (contents != nullptr) contents->push_back(Bytes(data.data(), data.data() + data.size()));
@@ -268,6 +309,121 @@ TEST(PackageReader, SlicesReadOnlyTheirWindow) {
   std::uint8_t byte = 0;
   EXPECT_FALSE(slice.ReadAt(inner.bytes.size(), &byte, 1));
   EXPECT_FALSE(slice.ReadAt(0xFFFFFFFFFFFFFFFFull, &byte, 1));
+}
+
+// Data of 200 KB that repeats from 150 KB back: far matches for any window
+// below that.
+std::string FarData() {
+  std::string part;
+  for (int i = 0; i < 3000; ++i) part += static_cast<char>((i * 7919) >> 3);
+  std::string data = part;
+  for (int i = 0; data.size() < 150000; ++i) data += "filler " + std::to_string(i * 31 % 977) + "\r\n";
+  return data + part + data.substr(0, 50000);
+}
+
+// Streaming through every size of window, input piece and output piece
+// gives the whole-entry reading's state and bytes, for every kind of entry:
+// coded and stored, checked by the block checksum, by a content hash (right
+// and wrong), and not at all.
+TEST(PackageReader, StreamingAgreesWhateverItsBuffers) {
+  const std::string far = FarData();
+  Assembled a = Assemble({{"text.txt", kText, true},
+                          {"far.bin", far, true},
+                          {"plain.txt", "stored as it is", false},
+                          {"tiny.txt", "ab", true},
+                          {"one.txt", "z", true}},
+                         true);
+  MemorySource source(a.bytes.data(), a.bytes.size());
+  PackageLayout layout;
+  ASSERT_EQ(OpenPackage(source, layout), PackageProblem::None);
+  std::vector<LocatedEntry> entries = layout.entries;
+  for (const LocatedEntry& item : layout.entries) {
+    LocatedEntry hashed = item;
+    ByteBuffer data;
+    ReadEntryData(source, item, data);
+    hashed.hash = HashBytes(data.data(), data.size());
+    entries.push_back(hashed);
+    hashed.hash ^= 1;
+    entries.push_back(hashed);
+  }
+  struct Buffers {
+    std::size_t window, input, piece;
+  } configs[] = {{1, 1, 1}, {7, 64, 5}, {100, 100, 7}, {4096, 64, 100000}, {65536, 3000, 1 << 20},
+                 {kBlockWindowSize, kStreamInputSize, kStreamOutputPiece}};
+  for (const Buffers& c : configs) {
+    SCOPED_TRACE(::testing::Message() << "window " << c.window << ", input " << c.input << ", piece " << c.piece);
+    StreamBuffers buffers(c.window, c.input, c.piece);
+    for (const LocatedEntry& item : entries) {
+      ByteBuffer data;
+      const EntryState whole = ReadEntryData(source, item, data);
+      ExpectStreamAgrees(source, item, whole, data, buffers);
+    }
+  }
+  std::vector<EntryState> states;
+  ASSERT_TRUE(ReadsWhole(a.bytes, nullptr, &states));
+}
+
+// Every flipped byte of the entries' data: streaming and the whole reading
+// either both refuse the entry or both give the same bytes.
+TEST(PackageReader, StreamingAgreesOnDamage) {
+  Assembled a = Assemble({{"text.txt", kText, true}, {"far.bin", FarData().substr(0, 4000), true}}, true);
+  StreamBuffers buffers(16, 64, 9);
+  for (std::size_t at = 0; at < a.tableStart; ++at) {
+    Bytes bad = a.bytes;
+    bad[at] ^= 0x21;
+    MemorySource source(bad.data(), bad.size());
+    PackageLayout layout;
+    ASSERT_EQ(OpenPackage(source, layout), PackageProblem::None);
+    for (const LocatedEntry& item : layout.entries) {
+      SCOPED_TRACE(::testing::Message() << "byte " << at << ", " << item.entry.name);
+      ByteBuffer data;
+      ExpectStreamAgrees(source, item, ReadEntryData(source, item, data), data, buffers);
+    }
+  }
+}
+
+// What the sink and the source do wrong is told apart from damage.
+TEST(PackageReader, StreamingFailuresOfTheSinkAndTheSource) {
+  Assembled a = Assemble({{"far.bin", FarData(), true}, {"plain.txt", kText, false}}, true);
+  MemorySource source(a.bytes.data(), a.bytes.size());
+  PackageLayout layout;
+  ASSERT_EQ(OpenPackage(source, layout), PackageProblem::None);
+  const LocatedEntry& coded = layout.entries[0];
+  const LocatedEntry& stored = layout.entries[1];
+
+  // A window far smaller than the distances reads back; a large one never does.
+  StreamBuffers small(1024, 4096), large;
+  KeepingSink readingBack, notReadingBack;
+  EXPECT_EQ(StreamEntryData(source, coded, readingBack, small), EntryState::Checked);
+  EXPECT_GT(readingBack.readBacks, 0u);
+  EXPECT_EQ(StreamEntryData(source, coded, notReadingBack, large), EntryState::Checked);
+  EXPECT_EQ(notReadingBack.readBacks, 0u);
+  EXPECT_EQ(readingBack.bytes, ToBytes(FarData()));
+
+  // A sink that cannot give back, or cannot take more.
+  KeepingSink refusing;
+  refusing.refuseReadBack = true;
+  EXPECT_EQ(StreamEntryData(source, coded, refusing, small), EntryState::Unwritable);
+  for (std::uint64_t limit : {std::uint64_t(0), std::uint64_t(100), std::uint64_t(kText.size() - 1)}) {
+    for (const LocatedEntry* item : {&coded, &stored}) {
+      KeepingSink full;
+      full.failWritesFrom = limit;
+      EXPECT_EQ(StreamEntryData(source, *item, full, small), EntryState::Unwritable) << limit;
+    }
+  }
+
+  // A source that ends early: the entry's bytes cannot be read.
+  for (const LocatedEntry* item : {&coded, &stored}) {
+    MemorySource cut(a.bytes.data(), static_cast<std::size_t>(item->dataPosition + item->entry.storedSize / 2));
+    KeepingSink sink;
+    EXPECT_EQ(StreamEntryData(cut, *item, sink, small), EntryState::Unreadable) << item->entry.name;
+  }
+  // An entry without data is done at once.
+  LocatedEntry folder = coded;
+  folder.carriesData = false;
+  KeepingSink nothing;
+  EXPECT_EQ(StreamEntryData(source, folder, nothing, small), EntryState::Checked);
+  EXPECT_TRUE(nothing.bytes.empty());
 }
 
 TEST(PackageReader, StagingFolderNameAvoidsTheEntries) {

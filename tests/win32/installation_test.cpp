@@ -199,6 +199,21 @@ TEST_F(InstallationRun, EveryStepDoneAndReported) {
   EXPECT_EQ(surface_.controls[RunProgramBox].state, 1);
   EXPECT_TRUE(surface_.Enabled(RunProgramBox));
 
+  // While the files were staged the copy line counted up to 100% in place
+  // (the fourth line), before it said it was done.
+  std::vector<std::string> copyLines;
+  for (const RecordingSurface::Call& call : surface_.calls)
+    if (call.operation == "SetListLine" && call.control == ProgressList && call.value == 3)
+      copyLines.push_back(call.text);
+  ASSERT_GE(copyLines.size(), 2u);
+  EXPECT_EQ(copyLines[copyLines.size() - 2], CopyingLine(texts_) + " 100%");
+  EXPECT_EQ(copyLines.back(), CopiedLine(texts_, true));
+  for (std::size_t i = 1; i + 1 < copyLines.size(); ++i) {
+    EXPECT_EQ(copyLines[i].rfind(CopyingLine(texts_) + " ", 0), 0u) << copyLines[i];
+    EXPECT_LT(std::stoi(copyLines[i - 1].substr(CopyingLine(texts_).size() + 1)),
+              std::stoi(copyLines[i].substr(CopyingLine(texts_).size() + 1)));
+  }
+
   // Files: the no-copy file kept, the record replaced despite "dat|".
   const std::string dir = InstallFolder();
   EXPECT_EQ(ReadFile(dir + "demo.exe"), "MZ demo");

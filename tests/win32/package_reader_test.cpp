@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "package/block_decoder.h"
 #include "package/block_encoder.h"
 #include "services/file_system.h"
 
@@ -538,6 +541,106 @@ TEST_F(PackageReaderTest, SignedImageStillReads) {
   ASSERT_EQ(Read(bytes), 1);
   ExtractPackage(target_, "");
   EXPECT_EQ(ReadText(target_ + "b.txt"), "bee");
+}
+
+// Builds a block code by code (bits most significant first, in 32-bit
+// little-endian words), for streams no encoder of ours would write.
+class BitStream {
+ public:
+  BitStream& Put(std::uint32_t value, unsigned n) {
+    for (unsigned i = n; i-- > 0;) Bit((value >> i) & 1u);
+    return *this;
+  }
+  BitStream& Gamma(std::uint32_t v) {
+    int top = 31;
+    while (!(v >> top)) --top;
+    for (int i = top - 1; i >= 0; --i) Put((v >> i) & 1u, 1).Put(i > 0, 1);
+    return *this;
+  }
+  BitStream& Width8() { return Put(0b001, 3).Put(0, 4).Put(0, 1).Put(1, 1); }
+  BitStream& Literal(std::uint8_t v) { return Put(1, 1).Put(v, 8); }
+  // A long match with a new distance, at the initial index width of 8.
+  BitStream& Long(std::uint32_t distance, std::uint32_t gammaLength) {
+    return Put(0b01, 2).Gamma((distance >> 8) + 3).Put(distance & 0xFF, 8).Gamma(gammaLength);
+  }
+  BitStream& End() { return Put(0, 12); }
+  Bytes Block(std::uint32_t size, std::uint32_t checksum) {
+    while (used_ != 0) Bit(0);
+    Bytes b = {'J', 'C'};
+    for (std::uint32_t v : {size, checksum})
+      for (int i = 0; i < 4; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
+    b.insert(b.end(), words_.begin(), words_.end());
+    return b;
+  }
+
+ private:
+  void Bit(unsigned b) {
+    word_ = (word_ << 1) | b;
+    if (++used_ == 32) {
+      for (int i = 0; i < 4; ++i) words_.push_back(std::uint8_t(word_ >> (8 * i)));
+      used_ = 0;
+      word_ = 0;
+    }
+  }
+  Bytes words_;
+  std::uint32_t word_ = 0;
+  unsigned used_ = 0;
+};
+
+// An entry larger than the decoder's window whose last match reaches back
+// past it (to the entry's first bytes): extraction streams it into its
+// staging file, reads those bytes back from there, and reports its progress
+// piece by piece, through a stored entry too.
+TEST_F(PackageReaderTest, ALargeEntryStreamsAndReadsFarMatchesBackFromItsFile) {
+  const std::uint32_t head = 4096;
+  const std::uint32_t run = static_cast<std::uint32_t>(kBlockWindowSize) + (8u << 20);
+  Bytes expected;
+  BitStream stream;
+  stream.Width8();
+  for (std::uint32_t i = 0; i < head; ++i) {
+    const std::uint8_t b = static_cast<std::uint8_t>((i * 2654435761u) >> 24);
+    stream.Literal(b);
+    expected.push_back(b);
+  }
+  stream.Long(1, run - 4);  // distances below 128 add 4 to the length
+  expected.insert(expected.end(), run, expected.back());
+  stream.Long(head + run, head - 3);  // from 64 KiB on they add 3
+  const Bytes first(expected.begin(), expected.begin() + head);
+  expected.insert(expected.end(), first.begin(), first.end());
+  stream.End();
+  const Bytes block = stream.Block(static_cast<std::uint32_t>(expected.size()),
+                                   BlockChecksum(expected.data(), expected.size()));
+  const std::string stored = Repeated("stored in pieces\r\n", 200000);  // 3.6 MB
+
+  EntryList entries(2);
+  entries[0].name = "large.bin";
+  entries[0].type = kEntryFile;
+  entries[0].size = static_cast<std::uint32_t>(expected.size());
+  entries[0].storedSize = static_cast<std::uint32_t>(block.size());
+  entries[1].name = "stored.txt";
+  entries[1].type = kEntryFile;
+  entries[1].size = entries[1].storedSize = static_cast<std::uint32_t>(stored.size());
+  entries[1].dataOffset = entries[0].storedSize;
+  Bytes data = block;
+  data.insert(data.end(), stored.begin(), stored.end());
+  ASSERT_EQ(Read(Assemble({}, entries, data, true)), 1);
+
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+  ExtractPackage(target_, "", {}, [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+  EXPECT_TRUE(LastExtractionStats().placed);
+  const std::string large = ReadText(target_ + "large.bin");
+  EXPECT_TRUE(large.size() == expected.size() && std::memcmp(large.data(), expected.data(), large.size()) == 0);
+  EXPECT_EQ(ReadText(target_ + "stored.txt"), stored);
+
+  const std::uint64_t total = expected.size() + stored.size();
+  ASSERT_GT(calls.size(), total / kStreamOutputPiece);  // a piece at a time
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].second, total);
+    if (i > 0) {
+      EXPECT_GT(calls[i].first, calls[i - 1].first);
+    }
+  }
+  EXPECT_EQ(calls.back().first, total);
 }
 
 }  // namespace

@@ -78,10 +78,23 @@ bool CollectTree(const fs::path& root, std::vector<Collected>& out, std::string&
   return true;
 }
 
-bool LoadFile(const fs::path& source, const std::string& name, SourceEntry& entry, std::string& error) {
+// An entry whose data is read from `source` as it is packed (never held
+// whole). A file the format cannot hold is refused here, before any work.
+bool DescribeFile(const fs::path& source, const std::string& name, SourceEntry& entry, std::string& error) {
   entry.name = name;
   entry.type = kEntryFile;
-  if (!ReadWholeFile(source, entry.data, error)) return false;
+  entry.file = source;
+  std::error_code ec;
+  entry.fileSize = fs::file_size(source, ec);
+  if (ec) {
+    error = source.u8string() + ": cannot be read (" + ec.message() + ")";
+    return false;
+  }
+  if (entry.fileSize > kFormatLimit) {
+    error = source.u8string() + ": " + std::to_string(static_cast<unsigned long long>(entry.fileSize)) +
+            " bytes; a package entry holds at most 4294967295 bytes (4 GiB - 1: its sizes are 32-bit)";
+    return false;
+  }
   entry.lastWriteTime = FileTimeOf(source);
   entry.creationTime = entry.lastWriteTime;
   if (entry.lastWriteTime == 0) {
@@ -89,6 +102,14 @@ bool LoadFile(const fs::path& source, const std::string& name, SourceEntry& entr
     return false;
   }
   return true;
+}
+
+// The same, read into memory (for a file that is changed before it is packed).
+bool LoadFile(const fs::path& source, const std::string& name, SourceEntry& entry, std::string& error) {
+  if (!DescribeFile(source, name, entry, error)) return false;
+  entry.file.clear();
+  entry.fileSize = 0;
+  return ReadWholeFile(source, entry.data, error);
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
@@ -205,6 +226,36 @@ bool SignBytes(const BuildOptions& options, const std::string& what, std::vector
   return ok;
 }
 
+// Puts the finished installer at the output: signed by the user's command,
+// or renamed.
+bool PlaceOutput(const BuildOptions& options, const fs::path& partial, std::string& error) {
+  std::error_code ec;
+  fs::remove(options.output, ec);  // a rename on Windows does not replace
+  if (options.signCommand.empty()) {
+    fs::rename(partial, options.output, ec);
+    if (ec) error = options.output.u8string() + ": cannot be written (" + ec.message() + ")";
+    return !ec;
+  }
+  const fs::path out = fs::path(options.output).concat(".signed-Install.exe");
+  fs::remove(out, ec);
+  std::fflush(nullptr);
+  const int status = RunShellCommand(SignCommandLine(options.signCommand, partial, out));
+  bool ok = true;
+  if (status != 0) {
+    error = "signing Install.exe failed (the command returned " + std::to_string(status) + "): " + options.signCommand;
+    ok = false;
+  } else if (!fs::is_regular_file(out, ec)) {
+    error = "signing Install.exe: the command wrote no {out} file: " + options.signCommand;
+    ok = false;
+  } else {
+    fs::rename(out, options.output, ec);
+    if (ec) error = options.output.u8string() + ": cannot be written (" + ec.message() + ")";
+    ok = !ec;
+  }
+  fs::remove(out, ec);
+  return ok;
+}
+
 }  // namespace
 
 bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::string& error) {
@@ -270,8 +321,12 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   std::uint64_t now = FileTimeOf(setupPath);
   if (!options.uninstaller.empty()) {
     SourceEntry entry;
-    if (!LoadFile(options.uninstaller, "Uninstall.exe", entry, error)) return false;
-    if (!options.signCommand.empty() && !SignBytes(options, "Uninstall.exe", entry.data, error)) return false;
+    if (options.signCommand.empty()) {
+      if (!DescribeFile(options.uninstaller, "Uninstall.exe", entry, error)) return false;
+    } else if (!LoadFile(options.uninstaller, "Uninstall.exe", entry, error) ||
+               !SignBytes(options, "Uninstall.exe", entry.data, error)) {
+      return false;
+    }
     inner.push_back(std::move(entry));
   } else {
     report.warnings.push_back("no Uninstall.exe beside the stub: the package carries no uninstaller");
@@ -290,21 +345,18 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
     if (item.folder) {
       entry.name = item.name;
       entry.type = kEntryFolder;
-    } else if (!LoadFile(item.source, item.name, entry, error)) {
+    } else if (!DescribeFile(item.source, item.name, entry, error)) {
       return false;
     }
     inner.push_back(std::move(entry));
   }
-  for (const SourceEntry& entry : inner) report.fileBytes += entry.data.size();
-  std::vector<std::uint8_t> setupPck;
-  if (options.showProgress) std::fprintf(stderr, "setup.pck: %lu entries\n", static_cast<unsigned long>(inner.size()));
-  if (!WritePackage(inner, options.level, setupPck, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
+  for (const SourceEntry& entry : inner) report.fileBytes += entry.Size();
   report.programEntries = inner.size();
 
   // The outer package: setup.ini first, the other root files by name, setup.pck last.
   std::vector<SourceEntry> outer;
   SourceEntry setupEntry;
-  if (!LoadFile(setupPath, "setup.ini", setupEntry, error)) return false;
+  if (!DescribeFile(setupPath, "setup.ini", setupEntry, error)) return false;
   outer.push_back(std::move(setupEntry));
   std::vector<Collected> roots;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -327,28 +379,45 @@ bool BuildInstaller(const BuildOptions& options, BuildReport& report, std::strin
   std::sort(roots.begin(), roots.end(), [](const Collected& a, const Collected& b) { return a.name < b.name; });
   for (const Collected& item : roots) {
     SourceEntry entry;
-    if (!LoadFile(item.source, item.name, entry, error)) return false;
+    if (!DescribeFile(item.source, item.name, entry, error)) return false;
     outer.push_back(std::move(entry));
   }
+  // setup.pck is written in place, as the last entry's stored bytes.
   SourceEntry pck;
   pck.name = "setup.pck";
-  pck.data = std::move(setupPck);
+  pck.nested = &inner;
   pck.creationTime = pck.lastWriteTime = now;
   pck.storeAsIs = true;  // its entries are compressed already
   outer.push_back(std::move(pck));
-
   for (const SourceEntry& entry : outer) {
-    if (!entry.storeAsIs) report.fileBytes += entry.data.size();
+    if (!entry.storeAsIs) report.fileBytes += entry.Size();
   }
-  const std::uint64_t stubSize = stub.size();
-  std::vector<std::uint8_t> image = std::move(stub);
-  if (options.showProgress) std::fprintf(stderr, "Install.exe: %lu entries\n", static_cast<unsigned long>(outer.size()));
-  if (!WritePackage(outer, options.level, image, error, options.showProgress ? ShowProgress : nullptr, options.jobs)) return false;
   report.outerEntries = outer.size();
-  if (!options.signCommand.empty() && !SignBytes(options, "Install.exe", image, error)) return false;
-  report.outputSize = image.size();
-  report.packageBytes = image.size() > stubSize ? image.size() - stubSize : 0;
-  return WriteWholeFile(options.output, image, error);
+
+  // The installer is written to a file beside the output as it is made, and
+  // takes the output's place (signed, when asked) once it is whole.
+  const fs::path partial = fs::path(options.output).concat(".partial");
+  FileOutput out;
+  if (!out.Create(partial, error)) return false;
+  if (options.showProgress)
+    std::fprintf(stderr, "Install.exe: %lu entries, setup.pck: %lu\n", static_cast<unsigned long>(outer.size()),
+                 static_cast<unsigned long>(inner.size()));
+  const std::uint64_t stubSize = stub.size();
+  bool ok = out.Append(stub.data(), stub.size());
+  std::vector<std::uint8_t>().swap(stub);
+  if (!ok) error = partial.u8string() + ": cannot be written";
+  ok = ok && WritePackage(outer, options.level, out, 0, error, options.showProgress ? ShowProgress : nullptr,
+                          options.jobs);
+  if (!out.Close() && ok) {
+    error = partial.u8string() + ": cannot be written (is the disk full?)";
+    ok = false;
+  }
+  ok = ok && PlaceOutput(options, partial, error);
+  fs::remove(partial, ec);
+  if (!ok) return false;
+  report.outputSize = fs::file_size(options.output, ec);
+  report.packageBytes = report.outputSize > stubSize ? report.outputSize - stubSize : 0;
+  return true;
 }
 
 }  // namespace brindorel::pack

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "package/block_encoder.h"
+#include "package/content_hash.h"
 
 namespace brindorel::pack {
 namespace {
@@ -99,6 +100,87 @@ std::vector<std::vector<std::uint8_t>> CompressBlocks(const std::vector<Compress
   threads = unsigned(std::min<std::size_t>(threads, std::max<std::size_t>(job.units.size(), 1)));
   RunOnThreads(threads, Work, &job);
   return results;
+}
+
+namespace {
+
+// Rough memory of one parse of `span` input bytes (lookback included).
+std::uint64_t ParseMemory(int level, std::uint64_t span) {
+  const std::uint64_t links = level >= kBlockLevelBest ? 8 : 4;  // tree or chain links, per position
+  const std::uint64_t tokens = 6;                                // parsed tokens, per position (typical)
+  return span * (1 + links + tokens) + (std::uint64_t(4) << 20);
+}
+
+struct RoundJob {
+  BlockCompressor* compressor;
+  std::size_t first;
+  std::size_t count;
+  std::vector<std::vector<std::uint8_t>>* inputs;
+  std::atomic<std::size_t> next{0};
+};
+
+void ParseRound(void* context) {
+  RoundJob& job = *static_cast<RoundJob*>(context);
+  for (;;) {
+    const std::size_t j = job.next.fetch_add(1);
+    if (j >= job.count) return;
+    job.compressor->ParseStretch(job.first + j, (*job.inputs)[j].data());
+  }
+}
+
+}  // namespace
+
+unsigned ParallelParses(int level, unsigned threads, std::uint64_t largestInput) {
+  if (threads == 0) threads = ProcessorCount();
+  const std::uint64_t stretch = kBlockStretch;
+  const std::uint64_t span = largestInput < 2 * stretch ? largestInput : 2 * stretch;
+  const std::uint64_t fit = kParseMemoryBudget / ParseMemory(level, span);
+  return unsigned(std::max<std::uint64_t>(1, std::min<std::uint64_t>(fit, threads)));
+}
+
+bool CompressStreamed(std::uint64_t size, int level, unsigned threads, const InputReader& read,
+                      const BlockWriter& write, StreamedBlock& result) {
+  result = StreamedBlock();
+  BlockCompressor compressor(size, level);
+  const std::size_t count = compressor.StretchCount();
+  if (count == 0) return false;  // 4 GiB or more
+  if (threads == 0) threads = ProcessorCount();
+  // Rounds of stretches: read in order (taking each one's own bytes into the
+  // hash and the compressor), parsed at once, written in order; only a
+  // round's inputs and parses are held.
+  const std::size_t round = ParallelParses(level, threads, size);
+  std::vector<std::vector<std::uint8_t>> inputs(round);
+  ContentHash hash;
+  std::vector<std::uint8_t> out;
+  for (std::size_t first = 0; first < count; first += round) {
+    const std::size_t n = std::min(round, count - first);
+    for (std::size_t j = 0; j < n; ++j) {
+      const std::size_t k = first + j;
+      const std::uint64_t begin = compressor.InputBegin(k), end = compressor.InputEnd(k);
+      std::vector<std::uint8_t>& input = inputs[j];
+      input.resize(std::size_t(end - begin));
+      if (!input.empty() && !read(begin, input.data(), input.size())) return false;
+      const std::uint64_t own = std::uint64_t(k) * kBlockStretch;
+      const std::uint64_t ownEnd = std::min<std::uint64_t>(size, own + kBlockStretch);
+      hash.Add(input.data() + (own - begin), std::size_t(ownEnd - own));
+      compressor.TakeInput(k, input.data());
+    }
+    RoundJob job{&compressor, first, n, &inputs};
+    RunOnThreads(unsigned(std::min<std::size_t>(n, threads)), ParseRound, &job);
+    for (std::size_t j = 0; j < n; ++j) {
+      compressor.WriteStretch(first + j, inputs[j].data());
+      compressor.TakeOutput(out);
+      if (!out.empty() && !write(out.data(), out.size())) return false;
+      result.size += out.size();
+      out.clear();
+    }
+  }
+  out = compressor.Finish();
+  if (!out.empty() && !write(out.data(), out.size())) return false;
+  result.size += out.size();
+  result.header = compressor.Header();
+  result.contentHash = hash.Finish();
+  return true;
 }
 
 }  // namespace brindorel::pack

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,6 +138,20 @@ NestedPackage OpenNested(PackageSource& outer, const ReadEntry& read) {
   return nested;
 }
 
+// Listing decodes nothing but the tables (and a nested package that is a block).
+ReadResult TableOnly(const PackageLayout& layout) {
+  ReadResult package;
+  package.found = true;
+  for (const LocatedEntry& located : layout.entries) {
+    ReadEntry read;
+    read.entry = located.entry;
+    read.located = located;
+    read.decoded = true;
+    package.entries.push_back(read);
+  }
+  return package;
+}
+
 void ListPackage(PackageSource& source, const ReadResult& package, int depth) {
   const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
   for (const ReadEntry& read : package.entries) {
@@ -147,8 +162,9 @@ void ListPackage(PackageSource& source, const ReadResult& package, int depth) {
     if (IsNestedPackage(read, depth)) {
       NestedPackage nested = OpenNested(source, read);
       if (!nested.source) continue;
-      ReadResult inner = ReadPackageFrom(*nested.source, false);
-      if (inner.found) ListPackage(*nested.source, inner, depth + 1);
+      PackageLayout inner;
+      if (OpenPackage(*nested.source, inner) == PackageProblem::None)
+        ListPackage(*nested.source, TableOnly(inner), depth + 1);
     }
   }
 }
@@ -156,21 +172,13 @@ void ListPackage(PackageSource& source, const ReadResult& package, int depth) {
 int CommandList(const std::string& path) {
   FileSource source;
   if (!OpenSource(path, source)) return 1;
-  // Listing decodes nothing but the tables.
   PackageLayout layout;
   const PackageProblem problem = OpenPackage(source, layout);
   if (problem != PackageProblem::None) {
     std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), PackageProblemText(problem));
     return 1;
   }
-  ReadResult package;
-  for (const LocatedEntry& located : layout.entries) {
-    ReadEntry read;
-    read.entry = located.entry;
-    read.located = located;
-    read.decoded = true;
-    package.entries.push_back(read);
-  }
+  const ReadResult package = TableOnly(layout);
   std::printf("%s: %lu entries, data from %lu%s\n", path.c_str(), static_cast<unsigned long>(package.entries.size()),
               static_cast<unsigned long>(layout.trailer.dataStart), layout.signedImage ? ", signed image" : "");
   ListPackage(source, package, 0);
@@ -189,6 +197,7 @@ const char* BadEntryText(EntryState state) {
     case EntryState::Damaged: return "does not decode to its size or fails its checksum";
     case EntryState::Unreadable: return "its data cannot be read";
     case EntryState::NoMemory: return "too large to decode in memory";
+    case EntryState::Unwritable: return "its decoded bytes cannot be written (is the disk full?)";
     default: return "";
   }
 }
@@ -259,58 +268,83 @@ int CommandVerify(const std::string& path) {
 int CommandExtract(const std::string& path, const std::string& target) {
   FileSource source;
   if (!OpenSource(path, source)) return 1;
-  // Everything is checked before the first file is written, as the
-  // installer does: a damaged package writes nothing.
-  ReadResult package = ReadPackageFrom(source, false);
-  if (!package.found) {
-    std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), package.problem.c_str());
+  PackageLayout layout;
+  const PackageProblem problem = OpenPackage(source, layout);
+  if (problem != PackageProblem::None) {
+    std::fprintf(stderr, "brindorel-pack: %s: %s\n", path.c_str(), PackageProblemText(problem));
     return 1;
   }
-  int damaged = 0;
-  for (const ReadEntry& read : package.entries) {
-    if (!read.decoded) {
-      std::fprintf(stderr, "damaged %s: %s\n", EntryNameText(read.entry.name).c_str(), BadEntryText(read.state));
+  // As the installer does: every entry is decoded and checked into a staging
+  // folder first, streaming, and only a package that is sound throughout is
+  // put in place; a damaged package writes nothing.
+  const fs::path root = fs::u8path(target);
+  std::error_code ec;
+  const bool rootMade = !fs::exists(root, ec);
+  fs::create_directories(root, ec);
+  const fs::path staging = root / fs::u8path(StagingFolderName(layout.entries));
+  fs::remove_all(staging, ec);
+  fs::create_directories(staging, ec);
+  int damaged = 0, failed = 0;
+  StreamBuffers buffers;
+  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
+    const LocatedEntry& located = layout.entries[i];
+    if (!located.carriesData || located.entry.type != kEntryFile) continue;
+    EntryState state;
+    if (damaged == 0 && failed == 0) {
+      FileSink sink;
+      state = sink.Create(staging / std::to_string(i)) ? StreamEntryData(source, located, sink, buffers)
+                                                       : EntryState::Unwritable;
+      if (!sink.Close() && EntryUsable(state)) state = EntryState::Unwritable;
+    } else {
+      state = CheckEntry(source, located, buffers);  // only naming the damaged ones now
+    }
+    if (state == EntryState::Unwritable) {
+      std::fprintf(stderr, "brindorel-pack: %s: %s\n", EntryNameText(located.entry.name).c_str(),
+                   BadEntryText(state));
+      ++failed;
+    } else if (!EntryUsable(state)) {
+      std::fprintf(stderr, "damaged %s: %s\n", EntryNameText(located.entry.name).c_str(), BadEntryText(state));
       ++damaged;
     }
   }
-  if (damaged != 0) {
-    std::fprintf(stderr, "brindorel-pack: %s: %d damaged entries, nothing extracted\n", path.c_str(), damaged);
+  if (damaged != 0 || failed != 0) {
+    fs::remove_all(staging, ec);
+    if (rootMade) fs::remove(root, ec);
+    if (damaged != 0)
+      std::fprintf(stderr, "brindorel-pack: %s: %d damaged entries, nothing extracted\n", path.c_str(), damaged);
     return 1;
   }
-  int failed = 0;
-  const fs::path root = fs::u8path(target);
-  std::error_code ec;
-  fs::create_directories(root, ec);
-  ByteBuffer data;
-  for (const ReadEntry& read : package.entries) {
-    const PackageEntry& e = read.entry;
+  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
+    const PackageEntry& e = layout.entries[i].entry;
     std::string relative = EntryNameText(e.name);
     for (char& c : relative) {
       if (c == '\\') c = '/';
     }
-    fs::path out = root / fs::u8path(relative);
+    const fs::path out = root / fs::u8path(relative);
     if (e.type == kEntryFolder) {
       fs::create_directories(out, ec);
       continue;
     }
     if (e.type != kEntryFile) continue;
     fs::create_directories(out.parent_path(), ec);
-    std::string error;
-    std::vector<std::uint8_t> bytes;
-    if (!EntryUsable(ReadEntryData(source, read.located, data))) {
-      std::fprintf(stderr, "brindorel-pack: %s: cannot be read again\n", relative.c_str());
-      ++failed;
-      continue;
+    std::error_code placeError;
+    if (layout.entries[i].carriesData) {
+      fs::remove(out, placeError);
+      placeError.clear();
+      fs::rename(staging / std::to_string(i), out, placeError);
+    } else {
+      std::ofstream(out, std::ios::binary | std::ios::trunc);
+      if (!fs::is_regular_file(out, placeError)) placeError = std::make_error_code(std::errc::io_error);
     }
-    bytes.assign(data.data(), data.data() + data.size());
-    data.Release();
-    if (!WriteWholeFile(out, bytes, error)) {
-      std::fprintf(stderr, "brindorel-pack: %s\n", error.c_str());
+    if (placeError) {
+      std::fprintf(stderr, "brindorel-pack: %s: cannot be written (%s)\n", relative.c_str(),
+                   placeError.message().c_str());
       ++failed;
       continue;
     }
     SetFileTimeOf(out, e.lastWriteTime);
   }
+  fs::remove_all(staging, ec);
   return failed == 0 ? 0 : 1;
 }
 

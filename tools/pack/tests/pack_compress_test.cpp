@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 #include "package/block_decoder.h"
 #include "package/block_encoder.h"
+#include "package/content_hash.h"
 
 namespace brindorel::pack {
 namespace {
@@ -50,6 +52,55 @@ TEST(PackCompress, SameBlocksWhateverTheThreads) {
   }
   EXPECT_TRUE(CompressBlocks({}, kBlockLevelBest, 2).empty());
   EXPECT_GE(ProcessorCount(), 1u);
+}
+
+// Read stretch by stretch and written as it is made, a large input gives
+// CompressBlock's block (its header put in at the end) and its content hash,
+// whatever the threads; a failing read or write stops it.
+TEST(PackCompress, StreamedIsTheSameBlockInPieces) {
+  const Bytes data = Phrases(2 * kBlockStretch + 777, 4, 3000);
+  const Bytes whole = CompressBlock(data.data(), data.size(), kBlockLevelFast);
+  auto read = [&](std::uint64_t position, std::uint8_t* out, std::size_t size) {
+    if (position > data.size() || size > data.size() - position) return false;
+    std::copy(data.begin() + std::ptrdiff_t(position), data.begin() + std::ptrdiff_t(position + size), out);
+    return true;
+  };
+  for (unsigned threads : {1u, 2u}) {
+    Bytes block;
+    std::size_t writes = 0;
+    StreamedBlock result;
+    ASSERT_TRUE(CompressStreamed(data.size(), kBlockLevelFast, threads, read,
+                                 [&](const std::uint8_t* bytes, std::size_t size) {
+                                   block.insert(block.end(), bytes, bytes + size);
+                                   ++writes;
+                                   return true;
+                                 },
+                                 result));
+    EXPECT_GE(writes, 3u) << "written stretch by stretch";
+    ASSERT_EQ(result.size, block.size());
+    std::copy(result.header.begin(), result.header.end(), block.begin());
+    EXPECT_TRUE(block == whole) << threads << " threads";
+    EXPECT_EQ(result.contentHash, HashBytes(data.data(), data.size()));
+  }
+  StreamedBlock result;
+  auto refuse = [](std::uint64_t, std::uint8_t*, std::size_t) { return false; };
+  auto keep = [](const std::uint8_t*, std::size_t) { return true; };
+  EXPECT_FALSE(CompressStreamed(data.size(), kBlockLevelFast, 2, refuse, keep, result));
+  EXPECT_FALSE(CompressStreamed(data.size(), kBlockLevelFast, 2, read,
+                                [](const std::uint8_t*, std::size_t) { return false; }, result));
+  EXPECT_FALSE(CompressStreamed(std::uint64_t(1) << 32, kBlockLevelFast, 2, read, keep, result));
+}
+
+// The parses that run at once stay within the memory budget, however many
+// processors there are; small inputs are not held back.
+TEST(PackCompress, ParallelParsesKeepToTheBudget) {
+  for (int level : {int(kBlockLevelFast), int(kBlockLevelBest)}) {
+    const unsigned many = ParallelParses(level, 256, std::uint64_t(1) << 30);
+    EXPECT_GE(many, 1u);
+    EXPECT_LE(many, level == kBlockLevelBest ? 3u : 5u);
+    EXPECT_EQ(ParallelParses(level, 1, std::uint64_t(1) << 30), 1u);
+    EXPECT_EQ(ParallelParses(level, 64, 100000), 64u);
+  }
 }
 
 }  // namespace

@@ -203,6 +203,114 @@ TEST_F(PackBuild, VerifyNamesACorruptEntryAndListShowsTheNestedPackage) {
   EXPECT_EQ(std::system((pack + " frobnicate 2>/dev/null").c_str()) >> 8, 2);
 }
 
+// Bytes that compress (numbered lines) but are not all alike.
+std::string Lines(std::size_t size, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string text;
+  while (text.size() < size) text += "line " + std::to_string(random() % 5000) + " of a large file\n";
+  text.resize(size);
+  return text;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A file larger than what the builder compresses whole streams through it
+// and back: the installer's reader gives it, verify checks it, extract
+// writes it (setup.pck from the installer, then the file from setup.pck),
+// and a damaged package extracts nothing at all.
+TEST_F(PackBuild, ALargeFileStreamsThroughBuildVerifyAndExtract) {
+  const std::string large = Lines(kStreamedEntry + 3 * 1024 * 1024 + 17, 5);
+  Write(folder_ / "program" / "large.bin", large);
+  BuildOptions options = Options();
+  options.jobs = 2;
+  BuildReport report;
+  std::string error;
+  ASSERT_TRUE(BuildInstaller(options, report, error)) << error;
+  EXPECT_FALSE(fs::exists(root_ / "Install.exe.partial"));
+  const std::string pack = BRINDOREL_PACK;
+  const std::string image = (root_ / "Install.exe").string();
+  EXPECT_EQ(std::system((pack + " verify '" + image + "' > /dev/null").c_str()), 0);
+  const fs::path outer = root_ / "outer", inner = root_ / "inner";
+  ASSERT_EQ(std::system((pack + " extract '" + image + "' '" + outer.string() + "'").c_str()), 0);
+  ASSERT_EQ(std::system((pack + " extract '" + (outer / "setup.pck").string() + "' '" + inner.string() + "'").c_str()), 0);
+  EXPECT_TRUE(ReadText(inner / "large.bin") == large);
+  EXPECT_EQ(ReadText(inner / "acme.exe"), ReadText(folder_ / "program" / "acme.exe"));
+  EXPECT_TRUE(fs::is_regular_file(inner / "empty.txt"));
+  EXPECT_TRUE(fs::is_directory(inner / "data"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(inner), fs::directory_iterator()), 6)  // and no staging left
+      << "large.bin, acme.exe, empty.txt, data, Uninstall.exe, uninstall.dat";
+
+  // One byte of large.bin's block flipped: extract writes nothing.
+  std::vector<std::uint8_t> bytes = Read(outer / "setup.pck");
+  const ReadResult read = ReadPackageBytes(bytes);  // kept: Find points into it
+  const ReadEntry* entry = Find(read, "large.bin");
+  ASSERT_NE(entry, nullptr);
+  bytes[entry->entry.dataOffset + entry->entry.storedSize / 2] ^= 0x08;
+  ASSERT_TRUE(WriteWholeFile(root_ / "damaged.pck", bytes, error));
+  const fs::path nothing = root_ / "nothing";
+  EXPECT_NE(std::system((pack + " extract '" + (root_ / "damaged.pck").string() + "' '" + nothing.string() +
+                         "' 2> /dev/null").c_str()),
+            0);
+  EXPECT_FALSE(fs::exists(nothing));
+}
+
+// What the format cannot hold is refused with the file's name and the
+// limit: a file of 4 GiB (sparse: nothing is read) before any work, and an
+// entry whose data would lie past 4 GiB - 1 in the file.
+TEST_F(PackBuild, WhatPassesTheFormatsLimitsIsRefusedByName) {
+  const fs::path huge = folder_ / "program" / "huge.bin";
+  { std::ofstream(huge, std::ios::binary); }
+  std::error_code ec;
+  fs::resize_file(huge, std::uint64_t(1) << 32, ec);
+  if (ec) GTEST_SKIP() << "no 4 GiB file here: " << ec.message();
+  BuildReport report;
+  std::string error;
+  EXPECT_FALSE(BuildInstaller(Options(), report, error));
+  EXPECT_NE(error.find("huge.bin: 4294967296 bytes"), std::string::npos) << error;
+  EXPECT_NE(error.find("at most 4294967295 bytes"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(root_ / "Install.exe"));
+  fs::resize_file(huge, (std::uint64_t(1) << 32) - 1, ec);
+  SourceEntry big;
+  big.name = "program\\huge.bin";
+  big.file = huge;
+  big.fileSize = std::uint64_t(1) << 32;
+  std::vector<std::uint8_t> written;
+  EXPECT_FALSE(WritePackage({big}, kBlockLevelFast, written, error));  // the writer checks too
+  EXPECT_NE(error.find("at most 4294967295 bytes"), std::string::npos) << error;
+  EXPECT_TRUE(written.empty());
+  fs::remove(huge);
+
+  // An output that counts without keeping, starting where a stub of nearly
+  // 4 GiB would end.
+  class Counting : public PackageOutput {
+   public:
+    explicit Counting(std::uint64_t start) : position_(start) {}
+    std::uint64_t Position() const override { return position_; }
+    bool Append(const std::uint8_t*, std::size_t size) override { return position_ += size, true; }
+    bool Overwrite(std::uint64_t, const std::uint8_t*, std::size_t) override { return true; }
+
+   private:
+    std::uint64_t position_;
+  };
+  std::vector<SourceEntry> entries(2);
+  entries[0].name = "small.txt";
+  entries[0].data.assign(100, 'a');
+  entries[1].name = "noise.bin";
+  std::mt19937 random(9);
+  for (int i = 0; i < 100000; ++i) entries[1].data.push_back(static_cast<std::uint8_t>(random()));
+  Counting nearTheEnd(0xFFFFFFFFull - 50000);
+  EXPECT_FALSE(WritePackage(entries, kBlockLevelFast, nearTheEnd, 0, error));
+  EXPECT_NE(error.find("passes the format's 4 GiB limit at noise.bin"), std::string::npos) << error;
+  Counting pastTheEnd(std::uint64_t(1) << 32);
+  EXPECT_FALSE(WritePackage(entries, kBlockLevelFast, pastTheEnd, 0, error));
+  EXPECT_NE(error.find("larger than 4 GiB"), std::string::npos) << error;
+  Counting room(0xFFFFFFFFull - 200000);
+  EXPECT_TRUE(WritePackage(entries, kBlockLevelFast, room, 0, error)) << error;
+}
+
 // Without --uninstaller the builder takes uninstaller/Uninstall.exe of the
 // Windows build tree that holds the stub; --uninstaller chooses another.
 TEST_F(PackBuild, TheUninstallerComesFromTheStubsBuildTreeUnlessNamed) {
