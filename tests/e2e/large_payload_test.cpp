@@ -121,8 +121,9 @@ TEST(LargePayload, TheBuilderRefusesAFilePastTheFormatsLimitByName) {
   const std::string root = OutFolder() + "too-large\\";
   Clean(root);
   const std::string folder = root + "package\\";
-  ASSERT_TRUE(WriteLargePackageFolder(folder, ""));
-  // One byte past what a 32-bit size holds; sparse, so it costs no disk.
+  // A sound package (its program a small payload) that also holds a file
+  // one byte past what a 32-bit size holds; sparse, so it costs no disk.
+  ASSERT_TRUE(WriteLargePackageFolder(folder, folder + "program\\payload.bin", 1u << 20));
   const std::string huge = folder + "program\\huge.bin";
   HANDLE file = CreateFileW(WidePath(huge).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
