@@ -228,12 +228,15 @@ TEST_F(ScopeRun, TheWizardInstallsOnlyForMeWhenChosen) {
   ASSERT_TRUE(ClickWhenClickable(wizard, ScopeUserOption));
   EXPECT_TRUE(Eventually([&] { return WindowText(field) == UserTarget(); })) << WindowText(field);
 
-  for (int step = 0; step < 4 && !WaitClickable(wizard, InstallButton, 300); ++step)
+  for (int step = 0; step < 4 && !WaitClickable(wizard, InstallButton, 300); ++step) {
     ASSERT_TRUE(ClickWhenClickable(wizard, NextButton));
+  }
   ASSERT_TRUE(ClickWhenClickable(wizard, InstallButton));
   ASSERT_TRUE(WaitClickable(wizard, FinishButton, 60000));
   WaitForIdle(wizard);
-  if (IsChecked(wizard, RunProgramBox)) ASSERT_TRUE(ClickWhenClickable(wizard, RunProgramBox));
+  if (IsChecked(wizard, RunProgramBox)) {
+    ASSERT_TRUE(ClickWhenClickable(wizard, RunProgramBox));
+  }
   ASSERT_TRUE(ClickWhenClickable(wizard, FinishButton));
   ASSERT_TRUE(installer.Wait(60000));
   EXPECT_EQ(installer.ExitCode(), 0u);
