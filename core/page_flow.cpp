@@ -186,6 +186,8 @@ void PageFlow::Act(const WizardEvent& event) {
   switch (event.control) {
     case AcceptOption: surface_.Enable(NextButton); break;
     case DeclineOption: surface_.Disable(NextButton); break;
+    case ScopeMachineOption: ChangeScope(InstallScope::Machine); break;
+    case ScopeUserOption: ChangeScope(InstallScope::User); break;
     case NextButton: GoForward(); break;
     case BackButton: GoBack(); break;
     case CancelButton: Cancel(); break;
@@ -234,6 +236,33 @@ bool PageFlow::SettingsAcceptable() {
   const std::string& refused = problem == ChoiceProblem::InstallFolder ? choices.installFolder : choices.menuFolder;
   actions_.ShowMessage(texts_.Get(TextId::Page03BadFolder) + "\n\n" + refused);
   return false;
+}
+
+void PresentScopeChoice(TrackedSurface& surface, const InstallerState& state) {
+  for (int option : {ScopeMachineOption, ScopeUserOption}) {
+    if (!state.scopeOpen) {
+      surface.Hide(option);
+      continue;
+    }
+    const InstallScope meant = option == ScopeMachineOption ? InstallScope::Machine : InstallScope::User;
+    surface.SetState(option, state.scope == meant ? 1 : 0);
+    surface.Show(option);
+  }
+}
+
+std::string InstallDirForScope(const std::string& field, const Settings& settings, InstallScope from, InstallScope to) {
+  if (from == to) return field;
+  if (!field.empty() && field != DefaultInstallDir(settings, from)) return field;
+  return DefaultInstallDir(settings, to);
+}
+
+// A click on a scope option (the radio button has already selected itself).
+void PageFlow::ChangeScope(InstallScope scope) {
+  if (!state_.scopeOpen || scope == state_.scope) return;
+  const std::string field = surface_.GetText(InstallDirField);
+  const std::string moved = InstallDirForScope(field, state_.settings, state_.scope, scope);
+  state_.scope = scope;
+  if (moved != field) surface_.SetText(InstallDirField, moved);
 }
 
 void PageFlow::GoForward() {
@@ -380,7 +409,7 @@ void PageFlow::CompleteInstallDir() {
 
 void PageFlow::BrowseInstallDir() {
   const std::string result = actions_.BrowseForFolder(texts_.Get(TextId::RequesterRQ2Titel),
-                                                      BrowseStartFolder(state_.settings.defaultInstallDir));
+                                                      BrowseStartFolder(DefaultInstallDir(state_.settings, state_.scope)));
   if (result.empty()) return;
   surface_.SetText(InstallDirField, CompleteBrowseResult(result, state_.settings.programSubfolder));
 }

@@ -120,6 +120,7 @@ class PageFlow {
   void EnterInstallPage(bool hideInfoPage);
   bool HasContent(int view) const;
   bool SettingsAcceptable();
+  void ChangeScope(InstallScope scope);
 
   InstallerState& state_;
   const InterfaceTexts& texts_;
@@ -128,6 +129,16 @@ class PageFlow {
   InstallChoices choices_;  // as the settings page last settled them
   bool installStarted_ = false;
 };
+
+// The scope options of the settings page: shown, with the run's scope
+// selected, only when the package lets the user choose and no switch decided
+// it (state.scopeOpen); hidden otherwise.
+void PresentScopeChoice(TrackedSurface& surface, const InstallerState& state);
+
+// The install-folder field's text after the scope changed from `from` to
+// `to`: the new scope's default when the field still holds the old one's (or
+// is empty); what the user typed or browsed to stays.
+std::string InstallDirForScope(const std::string& field, const Settings& settings, InstallScope from, InstallScope to);
 
 // --- The completion rules of the settings page, on plain texts. ---
 

@@ -61,7 +61,8 @@ void ReadSecondPass(InstallerState& state, ControlSurface& surface) {
                      [](const std::string& text) { return ExpandFolderPlaceholders(text); },
                      GetSpecialFolder(kLocalAppDataFolderId));
   CloseIniFile();
-  if (state.scope == InstallScope::User)
+  // A package that lets the user choose may become a per-user installation on the settings page.
+  if (state.scope == InstallScope::User || state.scopeOpen)
     state.machineFolders = LookUpMachineFolders([](std::int32_t id) { return GetSpecialFolder(id); });
   ApplySecondPassControls(surface, DecideSecondPassControls(state.settings));
 }
@@ -224,6 +225,7 @@ WizardOutcome RunWizard(InstallerState& state) {
   LoadPackageDocuments(*window, surface, state.workFolder);
   ReadSecondPass(state, surface);
   ReadPreviousChoices(state, surface);
+  PresentScopeChoice(surface, state);
   window->AddSeparator();
 
   // 12. Is the program to install running? The warning's Cancel has deleted

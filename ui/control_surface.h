@@ -54,6 +54,8 @@ enum ControlNumber : int {
   ApplyButton = 37,     // start-menu chooser
   LanguageList = 38,    // language chooser
   LanguageOk = 39,      // language chooser
+  ScopeMachineOption = 40,
+  ScopeUserOption = 41,
 };
 
 // An image (bitmap or icon handle) passed through without interpretation.

@@ -32,6 +32,8 @@ const InterfaceTextEntry kTable[kInterfaceTextCount] = {
     {"Page03", "MenuDir", "StartMenu folder for Program Shortcuts:"},
     {"Page03", "DesktopIcon", "Create a desktop icon"},
     {"Page03", "BadFolder", "This folder cannot be used for the installation. Please choose another one:"},
+    {"Page03", "AllUsers", "Install for all users of this computer"},
+    {"Page03", "OnlyMe", "Install only for me"},
     {"Page04", "Titel", "Information"},
     {"Page04", "Msg", "A short description of the program"},
     {"Page05", "Titel1", "Installation of '{Titel}'"},

@@ -36,6 +36,8 @@ const std::vector<ControlLayout> kControls = {
     {AcceptOption, CK::Radio, LicencePage, 10, 208, 455, 15, F::Body, false, false, false, true, TextId::Page02AcceptYes, "", ""},
     {DeclineOption, CK::Radio, LicencePage, 10, 227, 455, 15, F::Body, false, false, false, false, TextId::Page02AcceptNo, "", ""},
     {SettingsPage, CK::Panel, 0, 0, 50, 480, 250, F::Default, false, false, true, false, kNoText, "", ""},
+    {ScopeMachineOption, CK::Radio, SettingsPage, 10, 10, 225, 15, F::Body, false, false, false, true, TextId::Page03AllUsers, "", ""},
+    {ScopeUserOption, CK::Radio, SettingsPage, 240, 10, 225, 15, F::Body, false, false, false, false, TextId::Page03OnlyMe, "", ""},
     {InstallDirLabel, CK::Label, SettingsPage, 10, 35, 375, 15, F::Body, false, false, false, false, TextId::Page03ProgDir, "", ""},
     {InstallDirField, CK::Edit, SettingsPage, 10, 55, 300, 20, F::Default, false, false, false, false, kNoText, "", ""},
     {InstallDirChange, CK::Button, SettingsPage, 315, 55, 60, 20, F::Default, false, false, false, false, TextId::ButtonsChange, "", ""},
@@ -61,7 +63,8 @@ const std::vector<ControlLayout> kControls = {
 
 const std::vector<int> kInitiallyHidden = {HeaderPanel,  InfoPage,      LicencePage, SettingsPage,
                                            InstallPage,  InstallStatus, ProgressList, RunProgramBox,
-                                           BackButton,   InstallButton, FinishButton};
+                                           BackButton,   InstallButton, FinishButton, ScopeMachineOption,
+                                           ScopeUserOption};
 
 }  // namespace
 

@@ -767,7 +767,8 @@ struct ControlClass {
 
 // Every control that takes the focus starts a group of its own, except the
 // radio buttons after the first of theirs: the arrow keys move within a
-// group, Tab from one to the next, in the layout's order.
+// group, Tab from one to the next, in the layout's order. Labels start one
+// too, so that a group of radio buttons followed by a label ends there.
 ControlClass ClassFor(const ControlLayout& c, const wchar_t* richClass) {
   const DWORD base = WS_CHILD | WS_VISIBLE;
   const DWORD stop = WS_TABSTOP | WS_GROUP;
@@ -776,7 +777,7 @@ ControlClass ClassFor(const ControlLayout& c, const wchar_t* richClass) {
       return {kPanelClass, base | WS_CLIPSIBLINGS,
               static_cast<DWORD>(WS_EX_CONTROLPARENT | (c.sunkenEdge ? WS_EX_STATICEDGE : 0))};
     case ControlKind::Label:
-      return {L"STATIC", base | SS_NOPREFIX | (c.centred ? SS_CENTER : SS_LEFT), 0};
+      return {L"STATIC", base | WS_GROUP | SS_NOPREFIX | (c.centred ? SS_CENTER : SS_LEFT), 0};
     case ControlKind::Image:
       // Becomes SS_BITMAP or SS_ICON when it gets an image; an empty image
       // static would leave its area unpainted.

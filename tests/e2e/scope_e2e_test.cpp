@@ -19,6 +19,7 @@
 #include "services/registry.h"
 #include "services/wide_win.h"
 #include "tests/win32/support/win32_checks.h"
+#include "ui/control_surface.h"
 
 namespace brindorel::e2e {
 namespace {
@@ -132,10 +133,18 @@ class ScopeRun : public ::testing::Test {
     if (at != std::string::npos) ini.insert(ini.find('\n', at) + 1, "InstallScope=user\r\n");
     std::ofstream(folder + "\\setup.ini", std::ios::binary) << ini;
     user_ = BuildInstaller(folder, "ScopeUser.exe");
+    // And one that lets the user choose.
+    const std::string choosing = CopyOfExample("scope-choose", {});
+    ini = ReadText(choosing + "\\setup.ini");
+    const std::size_t settings = ini.find("[Settings]");
+    if (settings != std::string::npos) ini.insert(ini.find('\n', settings) + 1, "InstallScope=choose\r\n");
+    std::ofstream(choosing + "\\setup.ini", std::ios::binary) << ini;
+    choose_ = BuildInstaller(choosing, "ScopeChoose.exe");
   }
   void SetUp() override {
     ASSERT_FALSE(machine_.empty());
     ASSERT_FALSE(user_.empty());
+    ASSERT_FALSE(choose_.empty());
     Clean();
   }
   void TearDown() override { Clean(); }
@@ -144,9 +153,9 @@ class ScopeRun : public ::testing::Test {
     return RunAndWait("\"" + installer + "\" " + arguments, 120000);
   }
 
-  static std::string machine_, user_;
+  static std::string machine_, user_, choose_;
 };
-std::string ScopeRun::machine_, ScopeRun::user_;
+std::string ScopeRun::machine_, ScopeRun::user_, ScopeRun::choose_;
 
 TEST_F(ScopeRun, APerUserPackageInstallsAndGoesWithoutTouchingTheMachine) {
   const std::string before = MachineSnapshot();
@@ -181,6 +190,79 @@ TEST_F(ScopeRun, APerUserPackageInstallsAndGoesWithoutTouchingTheMachine) {
   ASSERT_EQ(fresh.size(), 1u);
   EXPECT_TRUE(IsRandomFolderName(fresh[0], kUninstallCopyFolderName)) << fresh[0];
   RemoveFolder(GetTempFolder() + fresh[0] + "\\", "", kRemoveSubfolders | kRemoveForced);
+}
+
+bool IsChecked(HWND wizard, int option) {
+  return SendMessageW(FindControl(wizard, option), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// A package that lets the user choose, walked through the wizard: "only for
+// me" puts the user's own default into the folder field (and the machine's
+// back), and the installation goes there and under HKEY_CURRENT_USER.
+TEST_F(ScopeRun, TheWizardInstallsOnlyForMeWhenChosen) {
+  const std::string before = MachineSnapshot();
+  Process installer;
+  ASSERT_TRUE(installer.Start("\"" + choose_ + "\""));
+  HWND wizard = WaitForWindow(installer.id(), kWizardClass, 60000);
+  ASSERT_NE(wizard, nullptr);
+  WaitForIdle(wizard);
+  ASSERT_TRUE(ClickWhenClickable(wizard, NextButton));
+  ASSERT_TRUE(ClickWhenClickable(wizard, AcceptOption));
+  ASSERT_TRUE(ClickWhenClickable(wizard, NextButton));
+  ASSERT_TRUE(WaitClickable(wizard, ScopeUserOption, 10000));
+  HWND field = FindControl(wizard, InstallDirField);
+  const std::string machineDefault = WindowText(field);
+  EXPECT_NE(machineDefault.find("Acme Demo"), std::string::npos);
+  EXPECT_EQ(machineDefault.find(UserTarget()), std::string::npos);
+  EXPECT_TRUE(IsChecked(wizard, ScopeMachineOption));
+  EXPECT_FALSE(IsChecked(wizard, ScopeUserOption));
+  // The options sit above the folder label, clear of it.
+  EXPECT_LE(Describe(FindControl(wizard, ScopeUserOption)).rect.bottom,
+            Describe(FindControl(wizard, InstallDirLabel)).rect.top);
+
+  ASSERT_TRUE(ClickWhenClickable(wizard, ScopeUserOption));
+  EXPECT_TRUE(Eventually([&] { return WindowText(field) == UserTarget(); })) << WindowText(field);
+  EXPECT_TRUE(IsChecked(wizard, ScopeUserOption));
+  ASSERT_TRUE(ClickWhenClickable(wizard, ScopeMachineOption));
+  EXPECT_TRUE(Eventually([&] { return WindowText(field) == machineDefault; })) << WindowText(field);
+  ASSERT_TRUE(ClickWhenClickable(wizard, ScopeUserOption));
+  EXPECT_TRUE(Eventually([&] { return WindowText(field) == UserTarget(); })) << WindowText(field);
+
+  for (int step = 0; step < 4 && !WaitClickable(wizard, InstallButton, 300); ++step) {
+    ASSERT_TRUE(ClickWhenClickable(wizard, NextButton));
+  }
+  ASSERT_TRUE(ClickWhenClickable(wizard, InstallButton));
+  ASSERT_TRUE(WaitClickable(wizard, FinishButton, 60000));
+  WaitForIdle(wizard);
+  if (IsChecked(wizard, RunProgramBox)) {
+    ASSERT_TRUE(ClickWhenClickable(wizard, RunProgramBox));
+  }
+  // A click that arrives while the window settles after the installation
+  // may pass unseen: Finish again until the installer ends.
+  bool ended = false;
+  for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+    ASSERT_TRUE(ClickWhenClickable(wizard, FinishButton));
+    WaitForIdle(wizard);
+    ended = installer.Wait(20000);
+  }
+  if (!ended) {
+    std::string seen;
+    for (HWND top : TopWindows(installer.id())) seen += "[" + WindowText(top) + "]";
+    installer.Kill();  // the later tests need the instance name free
+    FAIL() << "the installer still runs after Finish; its windows: " << seen;
+  }
+  EXPECT_EQ(installer.ExitCode(), 0u);
+
+  const std::string folder = UserTarget();
+  EXPECT_TRUE(Exists(folder + "acme.exe"));
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kEntry, "InstallLocation"), folder);
+  EXPECT_FALSE(wine_checks::KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+  IniDocument record = ReadIni(folder + "uninstall.dat");
+  record.SelectGroup("Settings");
+  EXPECT_EQ(record.ReadString("Scope", ""), "user");
+  EXPECT_EQ(MachineSnapshot(), before);
+  ASSERT_EQ(RunAndWait("\"" + folder + "Uninstall.exe\" /S", 120000), 0);
+  EXPECT_FALSE(Exists(folder + "acme.exe"));
 }
 
 TEST_F(ScopeRun, ASwitchForAScopeThePackageDoesNotOfferIsABadArgument) {

@@ -22,7 +22,8 @@ TEST(InterfaceTexts, TableHoldsEveryTextOnce) {
     const InterfaceTextEntry& e = InterfaceTextAt(static_cast<TextId>(i));
     EXPECT_TRUE(names.insert(std::string(e.group) + "/" + e.key).second) << e.group << "/" << e.key;
   }
-  EXPECT_EQ(names.size(), 56u);  // 53 of the language files plus Install/Failed, Install/Damaged and Page03/BadFolder
+  // 53 of the language files plus Install/Failed, Install/Damaged, Page03/BadFolder and the two scope options
+  EXPECT_EQ(names.size(), 58u);
 }
 
 TEST(InterfaceTexts, DefaultsComposeTitleAndVersion) {

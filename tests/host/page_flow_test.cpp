@@ -577,6 +577,112 @@ TEST_F(PageFlowTest, SettingsPageKeepsFoldersThatAreNotTheProgramsOwn) {
   EXPECT_EQ(state.currentPage, 4);
 }
 
+// --- The scope options of the settings page ---
+
+struct ScopeCase {
+  const char* name;
+  PackageScope offered;
+  ScopeRequest request;
+  const char* typed;         // the field's text after arriving on page 3; nullptr: left as it was
+  std::vector<int> clicks;   // scope options clicked, in order
+  bool optionsShown;
+  InstallScope installed;
+  const char* folder;        // the install folder the installation gets
+};
+
+const char kMachineDir[] = "C:\\Program Files\\Acme Tool";
+const char kUserDir[] = "C:\\Users\\ann\\AppData\\Local\\Programs\\Acme Tool\\";
+const char kTyped[] = "D:\\Tools\\Acme Tool";
+
+class ScopeChoiceTest : public PageFlowTest, public ::testing::WithParamInterface<ScopeCase> {};
+
+TEST_P(ScopeChoiceTest, OptionsSwapTheDefaultFolderAndReachTheInstallation) {
+  const ScopeCase& c = GetParam();
+  SetContent(false, false);
+  state.settings.scope = c.offered;
+  state.settings.defaultInstallDir = kMachineDir;
+  state.settings.userInstallDir = kUserDir;
+  ASSERT_TRUE(SettleScope(c.offered, c.request, state.scope));
+  state.scopeOpen = ScopeIsOpen(c.offered, c.request);
+  surface.controls[InstallDirField].text = DefaultInstallDir(state.settings, state.scope);
+  PresentScopeChoice(tracked, state);
+
+  Send(Click(NextButton));
+  ASSERT_EQ(state.currentPage, 3);
+  for (int option : {ScopeMachineOption, ScopeUserOption}) {
+    EXPECT_EQ(surface.Visible(option), c.optionsShown) << option;
+    EXPECT_EQ(tracked.IsClickable(option), c.optionsShown) << option;
+  }
+  if (c.optionsShown) {
+    // The run's scope is preselected: the machine, as no switch decided it.
+    EXPECT_EQ(surface.GetState(ScopeMachineOption), 1);
+    EXPECT_EQ(surface.GetState(ScopeUserOption), 0);
+  }
+  if (c.typed != nullptr) surface.controls[InstallDirField].text = c.typed;
+  for (int option : c.clicks) Send(Click(option));
+  Send(Click(NextButton));
+  Send(Click(InstallButton));
+  ASSERT_EQ(actions.log, std::vector<std::string>({"Pump", "Install"}));
+  EXPECT_EQ(actions.installedWith.scope, c.installed);
+  EXPECT_EQ(actions.installedWith.installFolder, c.folder);
+}
+
+using C = ScopeCase;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ScopeChoiceTest,
+    ::testing::Values(
+        C{"choose_untouched_machine", PackageScope::Choose, ScopeRequest::None, nullptr, {}, true,
+          InstallScope::Machine, kMachineDir},
+        C{"choose_only_for_me", PackageScope::Choose, ScopeRequest::None, nullptr, {ScopeUserOption}, true,
+          InstallScope::User, kUserDir},
+        C{"choose_there_and_back", PackageScope::Choose, ScopeRequest::None, nullptr,
+          {ScopeUserOption, ScopeMachineOption}, true, InstallScope::Machine, kMachineDir},
+        C{"choose_same_option_twice", PackageScope::Choose, ScopeRequest::None, nullptr,
+          {ScopeUserOption, ScopeUserOption}, true, InstallScope::User, kUserDir},
+        // What the user typed stays whatever the scope.
+        C{"choose_typed_folder_stays", PackageScope::Choose, ScopeRequest::None, kTyped, {ScopeUserOption}, true,
+          InstallScope::User, kTyped},
+        C{"choose_typed_folder_stays_back", PackageScope::Choose, ScopeRequest::None, kTyped,
+          {ScopeUserOption, ScopeMachineOption}, true, InstallScope::Machine, kTyped},
+        // An emptied field takes the chosen scope's default.
+        C{"choose_emptied_field", PackageScope::Choose, ScopeRequest::None, "", {ScopeUserOption}, true,
+          InstallScope::User, kUserDir},
+        // A switch decided it: no options, and clicks on them do nothing.
+        C{"choose_all_users_switch", PackageScope::Choose, ScopeRequest::AllUsers, nullptr, {ScopeUserOption}, false,
+          InstallScope::Machine, kMachineDir},
+        C{"choose_current_user_switch", PackageScope::Choose, ScopeRequest::CurrentUser, nullptr,
+          {ScopeMachineOption}, false, InstallScope::User, kUserDir},
+        C{"machine_package", PackageScope::Machine, ScopeRequest::None, nullptr, {ScopeUserOption}, false,
+          InstallScope::Machine, kMachineDir},
+        C{"user_package", PackageScope::User, ScopeRequest::None, nullptr, {ScopeMachineOption}, false,
+          InstallScope::User, kUserDir}),
+    [](const ::testing::TestParamInfo<ScopeCase>& p) { return std::string(p.param.name); });
+
+struct FieldCase {
+  const char* field;
+  InstallScope from, to;
+  const char* expected;
+};
+
+TEST(InstallDirForScopeTest, FollowsTheScopeOnlyWhileTheFieldHoldsTheOldDefault) {
+  Settings settings;
+  settings.defaultInstallDir = kMachineDir;
+  settings.userInstallDir = kUserDir;
+  const FieldCase cases[] = {
+      {kMachineDir, InstallScope::Machine, InstallScope::User, kUserDir},
+      {kUserDir, InstallScope::User, InstallScope::Machine, kMachineDir},
+      {"", InstallScope::Machine, InstallScope::User, kUserDir},
+      {kTyped, InstallScope::Machine, InstallScope::User, kTyped},
+      // The user default typed while the machine is chosen is the user's own text.
+      {kUserDir, InstallScope::Machine, InstallScope::User, kUserDir},
+      {kMachineDir, InstallScope::User, InstallScope::Machine, kMachineDir},
+      {kMachineDir, InstallScope::Machine, InstallScope::Machine, kMachineDir},
+      {"", InstallScope::User, InstallScope::User, ""},
+  };
+  for (const FieldCase& c : cases)
+    EXPECT_EQ(InstallDirForScope(c.field, settings, c.from, c.to), c.expected) << c.field;
+}
+
 // --- The bookkeeping itself ---
 
 TEST(TrackedSurfaceTest, KnowsShownControlsThroughTheirPanels) {

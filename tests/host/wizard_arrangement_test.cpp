@@ -107,8 +107,8 @@ bool Overlap(const PixelRect& a, const PixelRect& b) {
 const std::vector<std::vector<int>> kShownTogether = {
     {WebLink, BackButton, NextButton, CancelButton},
     {WebLink, BackButton, InstallButton, FinishButton},
-    {InstallDirLabel, InstallDirField, InstallDirChange, MenuFolderLabel, MenuFolderField, MenuFolderChange,
-     DesktopIconBox},
+    {ScopeMachineOption, ScopeUserOption, InstallDirLabel, InstallDirField, InstallDirChange, MenuFolderLabel,
+     MenuFolderField, MenuFolderChange, DesktopIconBox},
 };
 
 TEST(WizardArrangement, EnglishKeepsTheLayoutScaled) {

@@ -51,6 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {SettingsPage, InstallDirField, InstallDirChange, MenuFolderField, BackButton, NextButton,
                    CancelButton},
                   {}, NextButton, CancelButton, NextButton},
+        // The scope options come first on the settings page, one group: its selected button.
+        FocusCase{"settings_scope_options_first",
+                  {SettingsPage, ScopeMachineOption, ScopeUserOption, InstallDirField, InstallDirChange, BackButton,
+                   CancelButton},
+                  {ScopeUserOption}, 0, CancelButton, ScopeUserOption},
+        FocusCase{"settings_without_scope_options",
+                  {SettingsPage, InstallDirField, InstallDirChange, BackButton, CancelButton}, {ScopeUserOption}, 0,
+                  CancelButton, InstallDirField},
         FocusCase{"install_page", {InstallPage, BackButton, InstallButton, FinishButton, WebLink}, {}, InstallButton,
                   0, InstallButton},
         FocusCase{"installed", {InstallPage, ProgressList, RunProgramBox, FinishButton}, {}, FinishButton, 0,
@@ -60,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FocusCase>& p) { return std::string(p.param.name); });
 
 TEST(WizardFocus, ControlsThatTakeTheFocus) {
-  for (int control : {LicenceView, ReadmeView, AcceptOption, InstallDirField, InstallDirChange, DesktopIconBox,
+  for (int control : {LicenceView, ReadmeView, AcceptOption, ScopeMachineOption, ScopeUserOption, InstallDirField, InstallDirChange, DesktopIconBox,
                       ProgressList, RunProgramBox, WebLink, BackButton, NextButton, CancelButton, InstallButton,
                       FinishButton})
     EXPECT_TRUE(TakesFocus(control)) << control;

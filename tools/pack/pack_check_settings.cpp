@@ -678,9 +678,10 @@ std::vector<const PackageFile*> CheckLanguageList(const PackageView& view, const
 
 // The 53 texts every language file gives; the others have later defaults
 // of their own (the damaged-installer message, a failed step's mark, the
-// refused folder) and are not counted missing.
+// refused folder, the two scope options) and are not counted missing.
 bool IsLaterText(TextId id) {
-  return id == TextId::InstallFailed || id == TextId::InstallDamaged || id == TextId::Page03BadFolder;
+  return id == TextId::InstallFailed || id == TextId::InstallDamaged || id == TextId::Page03BadFolder ||
+         id == TextId::Page03AllUsers || id == TextId::Page03OnlyMe;
 }
 
 void CheckLanguageFile(const PackageFile& file, Diagnostics& out) {
