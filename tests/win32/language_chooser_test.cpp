@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "services/wide_win.h"
 #include "ui/control_surface.h"
 
 namespace brindorel {
@@ -32,19 +33,20 @@ void CALLBACK PlayUser(HWND, UINT, UINT_PTR id, DWORD) {
   g_script.title = text;
   HWND list = GetDlgItem(window, LanguageList);
   HWND ok = GetDlgItem(window, LanguageOk);
-  const int count = static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0));
+  const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
-    SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-    g_script.lines.push_back(text);
+    wchar_t line[64] = {};
+    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(line));
+    g_script.lines.push_back(NarrowUntilZero(line, 64));
   }
-  g_script.selectedAtStart = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
+  g_script.selectedAtStart = static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
   if (g_script.close) {
-    PostMessageA(window, WM_CLOSE, 0, 0);
+    PostMessageW(window, WM_CLOSE, 0, 0);
     return;
   }
-  SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(g_script.selectLine), 0);
-  SendMessageA(ok, BM_CLICK, 0, 0);  // ignored while nothing is selected
-  if (g_script.selectLine < 0) PostMessageA(window, WM_CLOSE, 0, 0);
+  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(g_script.selectLine), 0);
+  SendMessageW(ok, BM_CLICK, 0, 0);  // ignored while nothing is selected
+  if (g_script.selectLine < 0) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 std::string RunWithUser(const std::string& list, Script script) {
@@ -87,8 +89,8 @@ void CALLBACK PressKeys(HWND, UINT, UINT_PTR id, DWORD) {
   HWND focus = GetFocus();
   g_listHadFocus = focus == GetDlgItem(window, LanguageList);
   for (WPARAM key : g_keys) {
-    PostMessageA(focus, WM_KEYDOWN, key, 1);
-    PostMessageA(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    PostMessageW(focus, WM_KEYDOWN, key, 1);
+    PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
   }
 }
 

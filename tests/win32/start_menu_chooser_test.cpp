@@ -183,7 +183,7 @@ void CALLBACK PlayUser(HWND, UINT, UINT_PTR id, DWORD) {
       script.seen.errorText = text;
     }
     script.answeredError = true;
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
     return;
   }
   HWND window = FindWindowA("BrindorelStartMenu", nullptr);
@@ -228,7 +228,7 @@ void Select(HWND tree, const std::string& path) {
   if (item != nullptr) TreeView_SelectItem(tree, item);
 }
 
-void PressApply(HWND window) { PostMessageA(GetDlgItem(window, ApplyButton), BM_CLICK, 0, 0); }
+void PressApply(HWND window) { PostMessageW(GetDlgItem(window, ApplyButton), BM_CLICK, 0, 0); }
 
 class StartMenuChooserWin : public ::testing::Test {
  protected:
@@ -294,7 +294,7 @@ TEST_F(StartMenuChooserWin, TheCloseBoxGivesTheEmptyTextAndTheOwnerIsHeldMeanwhi
   script.owner = owner;
   script.act = [](HWND window, HWND tree, Seen&) {
     Select(tree, "Alpha");
-    PostMessageA(window, WM_CLOSE, 0, 0);
+    PostMessageW(window, WM_CLOSE, 0, 0);
   };
   EXPECT_EQ(RunChooser({user_, common_}, "beta", script), "");
   EXPECT_EQ(script.seen.selectedAtStart, "beta");
@@ -308,8 +308,8 @@ TEST_F(StartMenuChooserWin, TheCloseBoxGivesTheEmptyTextAndTheOwnerIsHeldMeanwhi
 // selection, Esc closes without a result.
 void PostKeys(HWND target, std::initializer_list<WPARAM> keys) {
   for (WPARAM key : keys) {
-    PostMessageA(target, WM_KEYDOWN, key, 1);
-    PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
   }
 }
 
@@ -328,7 +328,7 @@ TEST_F(StartMenuChooserWin, ReturnTakesTheSelectionAndEscClosesWithoutOne) {
   Script tab;
   tab.act = [](HWND window, HWND tree, Seen&) {
     PostKeys(tree, {VK_TAB});
-    PostMessageA(window, WM_NULL, 0, 0);
+    PostMessageW(window, WM_NULL, 0, 0);
     PostKeys(GetDlgItem(window, ApplyButton), {VK_RETURN});
   };
   EXPECT_EQ(RunChooser({user_, common_}, "Tools\\Mine", tab), "Tools\\Mine");
@@ -340,17 +340,17 @@ TEST_F(StartMenuChooserWin, WindowAndControlsFollowTheScreenResolution) {
     RECT frame;
     GetWindowRect(window, &frame);
     RECT suggested = {frame.left, frame.top, frame.left + 400, frame.top + 500};
-    SendMessageA(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
     RECT client{};
     GetClientRect(window, &client);
     seen.client = {client.right, client.bottom};
     GetWindowRect(GetDlgItem(window, ApplyButton), &seen.applyRect);
     MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&seen.applyRect), 2);
-    LOGFONTA font{};
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(window, ApplyButton), WM_GETFONT, 0, 0)), sizeof font,
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(window, ApplyButton), WM_GETFONT, 0, 0)), sizeof font,
                &font);
     seen.errorText = std::to_string(font.lfHeight);
-    PostMessageA(window, WM_CLOSE, 0, 0);
+    PostMessageW(window, WM_CLOSE, 0, 0);
   };
   EXPECT_EQ(RunChooser({user_, common_}, "beta", script), "");
   EXPECT_EQ(script.seen.client.cx, 440);
